@@ -1,0 +1,20 @@
+#include <QApplication>
+#include <QSettings>
+
+#include "platform/qt_platform.h"
+#include "settings/settings_store.h"
+#include "window/form1.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setOrganizationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+
+    corvane::QtPlatform platform;
+    const auto userSettings = corvane::SettingsStore::openUserSettings();
+    corvane::SettingsStore settings(*userSettings);
+    corvane::Form1 window(platform, settings);
+    window.show();
+    return QApplication::exec();
+}
