@@ -1,30 +1,124 @@
 #include "platform/qt_platform.h"
 
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QUrl>
+
 namespace corvane {
 
-std::optional<OpenFileResult> QtPlatform::showOpen(const OpenFileRequest&) {
-    return std::nullopt;
+namespace {
+
+// "Data Files (*.dat)" shows its patterns itself; Qt reads the patterns from that last
+// parenthesis, so it is replaced by the patterns the filter really gives.
+QString withoutShownPatterns(const QString& name) {
+    static const QRegularExpression shownPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    QString bare = name;
+    bare.remove(shownPatterns);
+    return bare.isEmpty() ? name : bare;
 }
-MessageAnswer QtPlatform::message(const QString&, const QString&, MessageIcon, MessageButtons) {
-    return MessageAnswer::Ok;
+
+QString qtPattern(const QString& pattern) {
+#ifndef Q_OS_WIN
+    // "*.*" means every file, but Qt matches it literally and would hide names without a dot.
+    if (pattern == QLatin1String("*.*")) {
+        return QStringLiteral("*");
+    }
+#endif
+    return pattern;
 }
-bool QtPlatform::startProgram(const QString&, const QStringList&) {
-    return false;
+
+}  // namespace
+
+QStringList qtNameFilters(const QString& filter) {
+    QStringList qtFilters;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            patterns.append(qtPattern(pattern.trimmed()));
+        }
+        if (patterns.isEmpty()) {
+            continue;
+        }
+        qtFilters.append(withoutShownPatterns(parts[i]) + QStringLiteral(" (") +
+                         patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
+    }
+    return qtFilters;
 }
-bool QtPlatform::openInEditor(const QString&) {
-    return false;
+
+std::optional<OpenFileResult> QtPlatform::showOpen(const OpenFileRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow(), request.title,
+                       QDir::fromNativeSeparators(request.initDir));
+    dialog.setObjectName(QStringLiteral("OpenFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = qtNameFilters(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+    }
+    if (!request.fileName.isEmpty()) {
+        dialog.selectFile(request.fileName);
+    }
+    // A Qt dialog has no read-only box to hide (flag 4) and never changes the current
+    // directory, so it always leaves it as it was (flag 8).
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    const QFileInfo chosen(dialog.selectedFiles().constFirst());
+    return OpenFileResult{QDir::toNativeSeparators(chosen.absoluteFilePath()), chosen.fileName()};
 }
+
+MessageAnswer QtPlatform::message(const QString& text, const QString& title, MessageIcon icon,
+                                  MessageButtons buttons) {
+    const QMessageBox::Icon qtIcon = icon == MessageIcon::Critical   ? QMessageBox::Critical
+                                     : icon == MessageIcon::Question ? QMessageBox::Question
+                                                                     : QMessageBox::Warning;
+    const bool question = buttons == MessageButtons::YesNo;
+    QMessageBox box(qtIcon, title, text,
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("MessageBox"));
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
+    const int pressed = box.exec();
+    if (!question) {
+        return MessageAnswer::Ok;
+    }
+    // Closing the box without a button, or Escape, counts as No.
+    return pressed == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+bool QtPlatform::startProgram(const QString& program, const QStringList& arguments) {
+    return QProcess::startDetached(program, arguments);
+}
+
+bool QtPlatform::openInEditor(const QString& path) {
+#ifdef Q_OS_WIN
+    return QProcess::startDetached(QStringLiteral("notepad.exe"), {path});
+#else
+    // The desktop's own choice of application, started through xdg-open with the path as a
+    // file URL, which no shell ever reads.
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+#endif
+}
+
 QString QtPlatform::currentDirectory() {
-    return {};
+    return QDir::toNativeSeparators(QDir::currentPath());
 }
-bool QtPlatform::changeDirectory(const QString&) {
-    return false;
+
+bool QtPlatform::changeDirectory(const QString& dir) {
+    return QDir::setCurrent(dir);
 }
-bool QtPlatform::fileExists(const QString&) {
-    return false;
-}
-QStringList qtNameFilters(const QString&) {
-    return {};
+
+bool QtPlatform::fileExists(const QString& path) {
+    // Exactly this path: no wildcard matching, and hidden files count like any other.
+    return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
 }  // namespace corvane
