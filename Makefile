@@ -33,5 +33,43 @@ test: build
 	@set -o pipefail; cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen \
 	    ctest --output-on-failure --parallel $(JOBS) 2>&1 | grep -v '^Total Test time'
 
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any finding fails.
+# Leaks are checked too; tests/lsan.supp names the few that belong to Qt's own libraries.
+SANITIZE_DIR ?= build-asan
+SANITIZE_ENV := QT_QPA_PLATFORM=offscreen \
+    ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+.PHONY: sanitize fuzz-build fuzz-smoke fuzz
+sanitize: deps
+	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_SANITIZE=ON \
+	    $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(SANITIZE_DIR) --parallel $(JOBS)
+	@set -o pipefail; cd $(SANITIZE_DIR) && $(SANITIZE_ENV) \
+	    ctest --output-on-failure --parallel $(JOBS) 2>&1 | grep -v '^Total Test time'
+
+# The fuzz targets built with Clang and libFuzzer, each run briefly over its seed corpus.
+# `make fuzz FUZZ_SECONDS=600` fuzzes each target for longer; new inputs stay in $(FUZZ_DIR).
+FUZZ_DIR     ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_filter_command_list fuzz_first_line fuzz_number fuzz_paths
+fuzz-build:
+	@scripts/install-deps.sh build test fuzz
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCORVANE_FUZZ=ON -DCORVANE_WERROR=$(WERROR) $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(FUZZ_DIR) --parallel $(JOBS) --target corvane_fuzzers
+
+fuzz-smoke: fuzz-build
+	@set -o pipefail; cd $(FUZZ_DIR) && $(SANITIZE_ENV) \
+	    ctest -L fuzz --output-on-failure 2>&1 | grep -v '^Total Test time'
+
+fuzz: fuzz-build
+	@for t in $(FUZZ_TARGETS); do \
+	    mkdir -p $(FUZZ_DIR)/fuzz/found/$$t; \
+	    $(FUZZ_DIR)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
+	        -artifact_prefix=$(FUZZ_DIR)/fuzz/$$t- $(FUZZ_DIR)/fuzz/found/$$t fuzz/corpus/$$t \
+	        || exit 1; \
+	done
+
 clean:
 	@rm -rf $(BUILD_DIR)
