@@ -32,14 +32,23 @@ QString completeWithFolder(const QString& path, const QString& currentDir, QChar
     if (path.contains(separator)) {
         return path;
     }
-    QString completed = currentDir + separator + path;
-    // The join doubles the separator when the current directory is a root ("C:\" or "/").
-    completed.replace(QString(2, separator), QString(separator));
-    return completed;
+    const QString completed = currentDir + separator + path;
+    // The join doubles the separator when the current directory is a root ("C:\" or "/"). Two
+    // separators that open the current directory name a network folder ("\\lab\setups") and stay.
+    const QString pair(2, separator);
+    const qsizetype kept = currentDir.startsWith(pair) ? 2 : 0;
+    return completed.left(kept) + completed.mid(kept).replace(pair, QString(separator));
+}
+
+QString withDatExtension(const QString& path) {
+    return path.contains(QLatin1String(".dat")) ? path : path + QLatin1String(".dat");
 }
 
 QString folderOf(const QString& path, QChar separator) {
     const qsizetype position = lastSeparatorPosition(path, separator);
+    if (position == 0) {
+        return {};
+    }
     if (position == 1 && separator == QLatin1Char('/')) {
         // A file directly in "/" keeps "/" as its folder; the empty text would mean "none".
         return QString(separator);

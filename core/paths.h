@@ -12,6 +12,9 @@ QChar nativeSeparator();
 /// joined by one separator, then every doubled separator collapsed. Other paths come back as is.
 QString completeWithFolder(const QString& path, const QString& currentDir, QChar separator);
 
+/// The path with ".dat" appended unless ".dat" (in that letter case) occurs anywhere in it.
+QString withDatExtension(const QString& path);
+
 /// The folder that Run remembers for a New file: everything before the last separator
 /// ("C:" for "C:\new.dat", "/" for "/new.dat"); throws OverflowError past 16-bit positions.
 QString folderOf(const QString& path, QChar separator);
