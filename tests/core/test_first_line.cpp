@@ -44,6 +44,10 @@ private slots:
     void readsEverythingBeforeTheFirstCarriageReturn();
     void comparesTheFirstLinesOfBothFiles_data();
     void comparesTheFirstLinesOfBothFiles();
+    void searchesTheWholeInitLineAndNoFurther_data();
+    void searchesTheWholeInitLineAndNoFurther();
+    void referenceLineMustFitTheLimit_data();
+    void referenceLineMustFitTheLimit();
     void reportsTheFileThatCannotBeRead_data();
     void reportsTheFileThatCannotBeRead();
     void everyByteReachesTheNewFileUnchanged();
@@ -129,6 +133,71 @@ void TestFirstLine::comparesTheFirstLinesOfBothFiles() {
     writeBytes(referencePath, reference);
 
     QCOMPARE(corvane::compareCommandFiles(initPath, referencePath, separator), result);
+}
+
+void TestFirstLine::searchesTheWholeInitLineAndNoFurther_data() {
+    QTest::addColumn<bool>("lineEnd");
+
+    QTest::newRow("an Init file without line end is searched to its last byte") << false;
+    QTest::newRow("an Init line is searched up to its carriage return and no further") << true;
+}
+
+void TestFirstLine::searchesTheWholeInitLineAndNoFurther() {
+    QFETCH(bool, lineEnd);
+
+    // A long Init line with one command across every power-of-two boundary from 1 KiB to
+    // 8 MiB, wherever a reader may cut it into pieces, and commands in its last bytes.
+    QByteArray init((8 << 20) + 100, 'x');
+    QString reference;
+    for (int power = 10; power <= 23; ++power) {
+        const QByteArray command = "K" + QByteArray::number(power) + ";";
+        init.replace((qsizetype(1) << power) - command.size() / 2, command.size(), command);
+        reference += QString::fromLatin1(command);
+    }
+    init.replace(init.size() - 4, 4, "END;");
+    reference += u"END;ABSENT;SPLIT;LATE;"_s;
+    init += lineEnd ? "SPL\r\nIT;LATE;"_ba : "SPLIT;LATE;"_ba;
+    const QString initPath = dir_->filePath(u"init.dat"_s);
+    const QString referencePath = dir_->filePath(u"ref.dat"_s);
+    writeBytes(initPath, init);
+    writeBytes(referencePath, reference.toLatin1() + "\r\n"_ba);
+
+    QCOMPARE(corvane::compareCommandFiles(initPath, referencePath, u";"_s),
+             lineEnd ? u"ABSENT;SPLIT;LATE;"_s : u"ABSENT;"_s);
+}
+
+void TestFirstLine::referenceLineMustFitTheLimit_data() {
+    QTest::addColumn<QByteArray>("reference");
+    QTest::addColumn<bool>("fits");
+
+    QTest::newRow("a Reference line of 32,766 characters fits with ;")
+        << QByteArray(32765, 'A') + ";\r\nmore"_ba << true;
+    QTest::newRow("a Reference line of 32,767 characters overflows")
+        << QByteArray(32766, 'A') + ";\r\nmore"_ba << false;
+    QTest::newRow("a Reference file of 32,766 bytes without line end fits")
+        << QByteArray(32766, 'A') << true;
+    QTest::newRow("a Reference file of several MiB without line end overflows")
+        << QByteArray(5 << 20, 'A') << false;
+}
+
+void TestFirstLine::referenceLineMustFitTheLimit() {
+    QFETCH(QByteArray, reference);
+    QFETCH(bool, fits);
+
+    const QString initPath = dir_->filePath(u"init.dat"_s);
+    const QString referencePath = dir_->filePath(u"ref.dat"_s);
+    writeBytes(initPath, "B;\r\n"_ba);
+    writeBytes(referencePath, reference);
+    const qsizetype end = reference.indexOf('\r');
+    const QByteArray line = end < 0 ? reference : reference.left(end);
+
+    if (fits) {
+        QCOMPARE(corvane::compareCommandFiles(initPath, referencePath, u";"_s),
+                 QString::fromLatin1(line));
+    } else {
+        QVERIFY_THROWS_EXCEPTION(corvane::OverflowError,
+                                 corvane::compareCommandFiles(initPath, referencePath, u";"_s));
+    }
 }
 
 void TestFirstLine::reportsTheFileThatCannotBeRead_data() {
