@@ -108,14 +108,6 @@ bool QtPlatform::openInEditor(const QString& path) {
 #endif
 }
 
-QString QtPlatform::currentDirectory() {
-    return QDir::toNativeSeparators(QDir::currentPath());
-}
-
-bool QtPlatform::changeDirectory(const QString& dir) {
-    return QDir::setCurrent(dir);
-}
-
 bool QtPlatform::fileExists(const QString& path) {
     // Exactly this path: no wildcard matching, and hidden files count like any other.
     return !path.isEmpty() && QFileInfo(path).isFile();

@@ -79,6 +79,9 @@ protected:
 private:
     void buildControls();
     void wireEvents();
+    /// Sets the window's font to one in which every caption fits its control.
+    void chooseWindowFont();
+    bool captionsFit() const;
     /// Gives control the focus; throws FocusRefused while the window is not shown.
     void giveFocus(QWidget* control);
     /// Selects option index as a procedure does: its Click runs only when it was not selected.
