@@ -105,6 +105,11 @@ Outcome writeInChild(const QString& path, const QString& line, const ChildLimits
         return {false, u"pipe failed"_s};
     }
     const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(pipeEnds[0]);
+        ::close(pipeEnds[1]);
+        return {false, u"fork failed"_s};
+    }
     if (pid == 0) {
         ::close(pipeEnds[0]);
         QByteArray report;
