@@ -9,7 +9,7 @@ CMAKE_ARGS ?=
 SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench clean package windows-check
 
 all: build
 
@@ -70,6 +70,17 @@ fuzz: fuzz-build
 	        -artifact_prefix=$(FUZZ_DIR)/fuzz/$$t- $(FUZZ_DIR)/fuzz/found/$$t fuzz/corpus/$$t \
 	        || exit 1; \
 	done
+
+# The .deb in $(BUILD_DIR)/packages, then the checks a user's installation depends on.
+package: build
+	@scripts/install-deps.sh package
+	@cd $(BUILD_DIR) && cpack -G DEB >/dev/null
+	@scripts/check-package.sh $(BUILD_DIR)/packages/corvane_1.00_$$(dpkg --print-architecture).deb
+
+# Every source file and the resource file compiled as for Windows (syntax only).
+windows-check:
+	@scripts/install-deps.sh wincheck
+	@scripts/windows-check.sh
 
 clean:
 	@rm -rf $(BUILD_DIR)
