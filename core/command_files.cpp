@@ -3,7 +3,14 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "core/command_list.h"
+#include "core/command_scan.h"
 #include "core/error.h"
 
 namespace corvane {
@@ -16,56 +23,191 @@ QString quoted(const QString& path) {
     return QLatin1Char('"') + path + QLatin1Char('"');
 }
 
-// Reads every byte before the first CR. The file is closed on every way out, so a later Run
-// can open it again.
-QString firstLineOf(const QString& path, const QString& role) {
-    QFile file(path);
+void openForReading(QFile& file, const QString& role) {
+    const QString path = file.fileName();
     if (QFileInfo(path).isDir()) {
         throw FileError(QStringLiteral("Could not open the %1 %2: it is a folder, not a file.")
                             .arg(role, quoted(path)));
     }
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         throw FileError(QStringLiteral("Could not open the %1 %2: %3.")
                             .arg(role, quoted(path), file.errorString()));
     }
-    QByteArray line;
+}
+
+[[noreturn]] void readFailed(const QFile& file, const QString& role) {
+    throw FileError(QStringLiteral("Could not read the %1 %2: %3.")
+                        .arg(role, quoted(file.fileName()), file.errorString()));
+}
+
+[[noreturn]] void noFirstLine(const QString& path, const QString& role) {
+    throw FileError(QStringLiteral("Could not read the %1 %2: it is empty and has no first line.")
+                        .arg(role, quoted(path)));
+}
+
+struct FirstLine {
+    QByteArray bytes;
+    bool whole = true;  // false when reading stopped early because the line is over the limit
+};
+
+// Reads every byte before the first CR, or stops as soon as more than limit bytes are known
+// to be in the line. The file is closed on every way out, so a later Run can open it again.
+FirstLine firstLineBytes(const QString& path, const QString& role, qsizetype limit = -1) {
+    QFile file(path);
+    openForReading(file, role);
+    FirstLine first;
+    QByteArray& line = first.bytes;
+    QByteArray chunk(kChunk, Qt::Uninitialized);
     bool any = false;
     for (;;) {
-        const QByteArray chunk = file.read(kChunk);
-        if (chunk.isEmpty()) {
-            if (file.error() != QFileDevice::NoError) {
-                throw FileError(QStringLiteral("Could not read the %1 %2: %3.")
-                                    .arg(role, quoted(path), file.errorString()));
-            }
+        const qint64 got = file.read(chunk.data(), kChunk);
+        if (got < 0) {
+            readFailed(file, role);
+        }
+        if (got == 0) {
             break;
         }
         any = true;
-        const qsizetype cr = chunk.indexOf('\r');
-        if (cr >= 0) {
-            line += chunk.left(cr);
+        const auto* cr = static_cast<const char*>(std::memchr(chunk.constData(), '\r', got));
+        line.append(chunk.constData(), cr ? cr - chunk.constData() : got);
+        if (cr) {
             break;
         }
-        line += chunk;
+        if (limit >= 0 && line.size() > limit) {
+            first.whole = false;
+            return first;
+        }
     }
     if (!any) {
-        throw FileError(
-            QStringLiteral("Could not read the %1 %2: it is empty and has no first line.")
-                .arg(role, quoted(path)));
+        noFirstLine(path, role);
     }
-    return QString::fromLatin1(line);
+    return first;
+}
+
+// The start of the Init file, read to check that the file opens and holds a line; when the
+// line ends inside it, it is the whole line.
+struct InitStart {
+    QByteArray bytes;
+    bool wholeLine = false;
+};
+
+InitStart readInitStart(const QString& path, const QString& role) {
+    QFile file(path);
+    openForReading(file, role);
+    const qsizetype want = std::max<qsizetype>(1, scanTuning().chunkBytes);
+    InitStart start;
+    start.bytes.resize(want);
+    const qint64 got = file.read(start.bytes.data(), want);
+    if (got < 0) {
+        readFailed(file, role);
+    }
+    if (got == 0) {
+        noFirstLine(path, role);
+    }
+    start.bytes.truncate(got);
+    const qsizetype cr = start.bytes.indexOf('\r');
+    if (cr >= 0) {
+        start.bytes.truncate(cr);
+        start.wholeLine = true;
+    } else {
+        start.wholeLine = got < want;
+    }
+    return start;
+}
+
+// Searches the Init line from byte from on, chunk by chunk, until its CR, the end of the file
+// or the moment every command has been found. Large files are read by two threads in turn:
+// each reads its next chunk while the other searches its own, so reading and searching
+// overlap; each chunk repeats the last overlap bytes of the one before.
+void searchInitRest(const QString& path, const QString& role, qint64 from, CommandSearch& search) {
+    QFile file(path);
+    openForReading(file, role);
+    const ScanTuning& tuning = scanTuning();
+    const qint64 overlap = search.overlap();
+    const qint64 want = std::max<qint64>(1, tuning.chunkBytes) + overlap;
+    const int threads = file.size() - from >= tuning.parallelFrom ? std::max(1, tuning.threads) : 1;
+
+    std::mutex reading;
+    qint64 next = from - overlap;
+    bool ended = false;
+    bool failed = false;
+    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
+    const auto work = [&](int index) {
+        try {
+            QByteArray buffer(want, Qt::Uninitialized);
+            for (;;) {
+                qint64 got = 0;
+                {
+                    const std::lock_guard<std::mutex> lock(reading);
+                    if (ended || failed || search.allFound()) {
+                        return;
+                    }
+                    if (!file.seek(next) || (got = file.read(buffer.data(), want)) < 0) {
+                        failed = true;
+                        readFailed(file, role);
+                    }
+                    const void* cr = std::memchr(buffer.constData(), '\r', std::size_t(got));
+                    if (cr) {
+                        got = static_cast<const char*>(cr) - buffer.constData();
+                        ended = true;
+                    } else if (got < want) {
+                        ended = true;  // the end of the file
+                    }
+                    next += got - overlap;
+                }
+                search.scan(buffer.constData(), got);
+            }
+        } catch (...) {
+            failures[std::size_t(index)] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i) {
+        helpers.emplace_back(work, i);
+    }
+    work(0);
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    }
 }
 
 }  // namespace
 
 QString readFirstLine(const QString& path) {
-    return firstLineOf(path, QStringLiteral("file"));
+    return QString::fromLatin1(firstLineBytes(path, QStringLiteral("file")).bytes);
 }
 
 QString compareCommandFiles(const QString& initPath, const QString& referencePath,
                             const QString& separator) {
-    const QString init = firstLineOf(initPath, QStringLiteral("Init file"));
-    const QString reference = firstLineOf(referencePath, QStringLiteral("Reference file"));
-    return FilterCommandList(reference, init, separator);
+    // The Init file is checked first and closed again; its line is searched only once the
+    // Reference commands are known, so that it never has to be held whole.
+    const QString initRole = QStringLiteral("Init file");
+    const InitStart init = readInitStart(initPath, initRole);
+
+    const qsizetype k = separator.size();
+    const FirstLine referenceLine = firstLineBytes(referencePath, QStringLiteral("Reference file"),
+                                                   std::max<qsizetype>(0, kCommandListLimit - k));
+    checkCommandListLimit(referenceLine.bytes.size(), k, !referenceLine.whole);
+    const QString reference = QString::fromLatin1(referenceLine.bytes);
+
+    if (init.wholeLine) {
+        return FilterCommandList(reference, QString::fromLatin1(init.bytes), separator);
+    }
+    const CommandSet set = commandSetOf(reference, separator);
+    if (set.distinct.isEmpty()) {
+        return {};
+    }
+    CommandSearch search(set.distinct);
+    search.scan(init.bytes.constData(), init.bytes.size());
+    if (!search.allFound()) {
+        searchInitRest(initPath, initRole, init.bytes.size(), search);
+    }
+    return keptCommands(set, search);
 }
 
 }  // namespace corvane

@@ -1,47 +1,30 @@
 #include "core/command_list.h"
 
-#include "core/error.h"
+#include "core/command_scan.h"
 
 namespace corvane {
 
 QString FilterCommandList(const QString& reference, const QString& init, const QString& separator) {
-    const qsizetype n = reference.size();
-    const qsizetype k = separator.size();
-    // The last cut always computes N + K; past the 16-bit range there is no result at all.
-    if (n + k > kCommandListLimit) {
-        throw OverflowError(
-            QStringLiteral("The Reference command list is too long: %1 characters with a "
-                           "separator of %2, where at most %3 fit together.")
-                .arg(n)
-                .arg(k)
-                .arg(kCommandListLimit));
-    }
-
-    QString result;
-    qsizetype start = 1;  // S, counted from 1
-    for (;;) {
-        // The search begins one character after the command's start, so a separator that
-        // opens a command belongs to it.
-        qsizetype found = 0;  // F
-        if (start + 1 <= n) {
-            const qsizetype at = reference.indexOf(separator, start);
-            found = at < 0 ? 0 : at + 1;
-        }
-        if (found == 0) {
-            found = n;
-        }
-        if (start <= n) {
-            const QStringView command = QStringView(reference).mid(start - 1, found - start + k);
-            if (!command.isEmpty() && !init.contains(command)) {
+    checkCommandListLimit(reference.size(), separator.size());
+    if (qint64(reference.size()) * init.size() < scanTuning().directBelow) {
+        // Small enough that searching each command on its own costs less than preparing the
+        // combined search.
+        QString result;
+        for (const CommandSpan& span : cutCommands(reference, separator)) {
+            const QStringView command = QStringView(reference).mid(span.start, span.length);
+            if (!init.contains(command)) {
                 result += command;
             }
         }
-        start = found + k;
-        if (found == n) {
-            break;
-        }
+        return result;
     }
-    return result;
+    const CommandSet set = commandSetOf(reference, separator);
+    if (set.distinct.isEmpty()) {
+        return {};
+    }
+    CommandSearch search(set.distinct);
+    search.scan(init);
+    return keptCommands(set, search);
 }
 
 }  // namespace corvane
