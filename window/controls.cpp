@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOptionFrame>
 
 #include "core/error.h"
 
@@ -110,6 +111,42 @@ void OptionButton::focusInEvent(QFocusEvent* event) {
     // Qt moves the group's Tab stop to whichever option takes the focus; put it back.
     QRadioButton::focusInEvent(event);
     keepTabStopOnSelected(parentWidget());
+}
+
+FrameBox::FrameBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+
+void FrameBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QFontMetrics metrics = fontMetrics();
+    const int middle = metrics.height() / 2;
+    const QRect border = rect().adjusted(0, middle, 0, 0);
+    // An etched line: dark, with a light line one pixel down and right.
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(border.adjusted(0, 0, -2, -2));
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(border.adjusted(1, 1, -1, -1));
+
+    const int gap = 2;
+    const QRect caption(6, 0, metrics.horizontalAdvance(title()) + 2 * gap, metrics.height());
+    painter.fillRect(caption, palette().color(backgroundRole()));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.drawText(caption.adjusted(gap, 0, -gap, 0), Qt::AlignLeft | Qt::AlignVCenter, title());
+}
+
+CompactIndicatorStyle::CompactIndicatorStyle() = default;
+
+int CompactIndicatorStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,
+                                       const QWidget* widget) const {
+    switch (metric) {
+        case PM_IndicatorWidth:
+        case PM_IndicatorHeight:
+        case PM_ExclusiveIndicatorWidth:
+        case PM_ExclusiveIndicatorHeight:
+            return std::min(QProxyStyle::pixelMetric(metric, option, widget), 13);
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+    }
 }
 
 }  // namespace corvane

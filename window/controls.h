@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QRadioButton>
 
 namespace corvane {
@@ -72,6 +74,30 @@ public:
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
+};
+
+/// A frame whose etched border runs through the middle of its caption, so that controls placed
+/// near its top edge sit inside the border and not on it.
+class FrameBox : public QGroupBox {
+    Q_OBJECT
+
+public:
+    explicit FrameBox(const QString& title, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+/// The platform's style with check and option indicators small enough for 13-pixel-high
+/// check boxes and option buttons.
+class CompactIndicatorStyle : public QProxyStyle {
+    Q_OBJECT
+
+public:
+    CompactIndicatorStyle();
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
+                    const QWidget* widget = nullptr) const override;
 };
 
 }  // namespace corvane

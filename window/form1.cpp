@@ -11,7 +11,11 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QUrl>
 
 #include "core/command_files.h"
@@ -65,6 +69,16 @@ std::optional<OpenFileResult> droppedFile(const QMimeData* data) {
 }
 
 const QString kDat = QStringLiteral(".dat");
+
+// One style for the indicators of every window; the application owns it, so it outlives them.
+QStyle* compactIndicatorStyle() {
+    static QPointer<CompactIndicatorStyle> style;
+    if (style.isNull()) {
+        style = new CompactIndicatorStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style.data();
+}
 
 }  // namespace
 
@@ -122,7 +136,7 @@ void Form1::buildControls() {
         button(QStringLiteral("Run"), QStringLiteral("Command_Run"), twips(5760, 960, 1155, 315));
     Command_Run->setEnabled(false);
 
-    Frame1 = new QGroupBox(QStringLiteral("Command separator"), this);
+    Frame1 = new FrameBox(QStringLiteral("Command separator"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(twips(60, 1380, 2955, 915));
     const std::array<QString, 3> optionCaptions{QStringLiteral("Semicolon only"),
@@ -145,6 +159,12 @@ void Form1::buildControls() {
     Check_OpenFile = new TriStateCheckBox(QStringLiteral("Open New File when done"), this);
     Check_OpenFile->setObjectName(QStringLiteral("Check_OpenFile"));
     Check_OpenFile->setGeometry(twips(3240, 1500, 2295, 195));
+    for (QAbstractButton* box : {static_cast<QAbstractButton*>(Option_Separator[0]),
+                                 static_cast<QAbstractButton*>(Option_Separator[1]),
+                                 static_cast<QAbstractButton*>(Option_Separator[2]),
+                                 static_cast<QAbstractButton*>(Check_OpenFile)}) {
+        box->setStyle(compactIndicatorStyle());
+    }
 
     Command_Quintrel = button(QStringLiteral("Run Quintrel"), QStringLiteral("Command_Quintrel"),
                               twips(3240, 1920, 2235, 315));
@@ -193,13 +213,22 @@ bool Form1::captionsFit() const {
             return false;
         }
     }
-    for (const QAbstractButton* box : {static_cast<QAbstractButton*>(Check_OpenFile),
-                                       static_cast<QAbstractButton*>(Option_Separator[0]),
-                                       static_cast<QAbstractButton*>(Option_Separator[1]),
-                                       static_cast<QAbstractButton*>(Option_Separator[2])}) {
-        if (box->sizeHint().width() > box->width() || !fits(box, box->text(), 0)) {
+    // Option buttons and the check box draw their caption beside the indicator.
+    const auto captionFits = [&fits](const QAbstractButton* box, QStyle::SubElement contents) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.text = box->text();
+        const QRect area = box->style()->subElementRect(contents, &option, box);
+        return box->fontMetrics().horizontalAdvance(box->text()) <= area.width() &&
+               fits(box, box->text(), 0);
+    };
+    for (const QRadioButton* option : Option_Separator) {
+        if (!captionFits(option, QStyle::SE_RadioButtonContents)) {
             return false;
         }
+    }
+    if (!captionFits(Check_OpenFile, QStyle::SE_CheckBoxContents)) {
+        return false;
     }
     for (const QLabel* label : Label1) {
         if (!fits(label, label->text(), 0)) {
@@ -216,7 +245,7 @@ void Form1::chooseWindowFont() {
     const std::array<QString, 5> families{desktop.family(), QStringLiteral("Segoe UI"),
                                           QStringLiteral("Liberation Sans"),
                                           QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")};
-    for (const qreal points : {9.0, 8.5, 8.0, 7.5}) {
+    for (const qreal points : {9.0, 8.5, 8.0, 7.75, 7.5, 7.25, 7.0}) {
         for (const QString& family : families) {
             QFont candidate = desktop;
             candidate.setFamilies({family});

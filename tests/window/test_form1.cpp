@@ -1,6 +1,9 @@
 // The window's controls: layout, initial state, tab order, focus rules and the check box.
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 #include "window_harness.h"
@@ -15,6 +18,7 @@ private slots:
     void startsWithRunDisabledAndTheFieldsEmpty();
     void placesEachControl_data();
     void placesEachControl();
+    void fitsEveryCaption();
     void tabVisitsTheControlsInOrder_data();
     void tabVisitsTheControlsInOrder();
     void refusesTheFocusWhileHidden();
@@ -106,6 +110,30 @@ void TestForm1::placesEachControl() {
         return;  // the boxes' texts belong to the initial state and the separator choice
     }
     QCOMPARE(shown, caption);
+}
+
+void TestForm1::fitsEveryCaption() {
+    WindowHarness window;
+    for (const QAbstractButton* button : window.form->findChildren<QAbstractButton*>()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QStyle::SubElement contents =
+            qobject_cast<const QRadioButton*>(button) ? QStyle::SE_RadioButtonContents
+            : qobject_cast<const QCheckBox*>(button)  ? QStyle::SE_CheckBoxContents
+                                                      : QStyle::SE_PushButtonContents;
+        const QRect area = button->style()->subElementRect(contents, &option, button);
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= area.width(),
+                 qPrintable(button->objectName()));
+    }
+    for (const QLabel* label : window.form->findChildren<QLabel*>()) {
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width() ||
+                     label->objectName().startsWith(QLatin1String("Label_File")),
+                 qPrintable(label->objectName()));
+    }
+    // The indicators are drawn whole inside their 13-pixel-high controls.
+    QVERIFY(window.option(0)->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight) <= 13);
+    QVERIFY(window.openFile()->style()->pixelMetric(QStyle::PM_IndicatorHeight) <= 13);
 }
 
 void TestForm1::tabVisitsTheControlsInOrder_data() {
