@@ -118,6 +118,8 @@ void Form1::buildControls() {
     const auto captionLabel = [this](const QString& caption, const QString& name, QRect geometry) {
         auto* control = new QLabel(caption, this);
         control->setObjectName(name);
+        // Top-aligned, the caption lines up with the text of the field beside it.
+        control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         control->setGeometry(geometry);
         return control;
     };
