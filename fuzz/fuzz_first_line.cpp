@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <variant>
 
@@ -43,7 +44,10 @@ Outcome outcomeOf(Step step) {
         return step();
     } catch (const corvane::OverflowError&) {
         return Failure::Overflow;
-    } catch (const corvane::FileError&) {
+    } catch (const corvane::FileError& error) {
+        if (std::getenv("FUZZ_VERBOSE")) {
+            std::fprintf(stderr, "%s\n", error.what());
+        }
         return Failure::File;
     }
 }
@@ -62,12 +66,20 @@ Outcome expected(const QByteArray& init, const QByteArray& reference, const QStr
     });
 }
 
+QByteArray describe(const Outcome& outcome) {
+    if (const auto* line = std::get_if<QString>(&outcome)) {
+        return '"' + line->toUtf8() + '"';
+    }
+    return std::get<Failure>(outcome) == Failure::File ? "file error" : "overflow";
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in(data, size);
     const std::uint8_t flags = in.byte();
     const std::uint8_t shift = in.byte();
+    corvane::fuzz::tuneScanFrom(in);
     const QString separator = (flags & 1) ? QStringLiteral(";:") : QStringLiteral(";");
     const QByteArray init = in.bytes(in.word() % 4096);
     QByteArray reference = in.rest();
@@ -99,7 +111,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString initPath = written(QStringLiteral("init.dat"), init);
     const Outcome compared =
         outcomeOf([&] { return corvane::compareCommandFiles(initPath, referencePath, separator); });
-    require(compared == expected(init, reference, separator),
-            "comparing the files gives what comparing their first lines gives");
+    const Outcome wanted = expected(init, reference, separator);
+    if (compared != wanted) {
+        std::fprintf(stderr, "compared: %s\nexpected: %s\n", describe(compared).constData(),
+                     describe(wanted).constData());
+    }
+    require(compared == wanted, "comparing the files gives what comparing their first lines gives");
     return 0;
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/command_scan.h"
+
 namespace corvane::fuzz {
 
 FuzzInput::FuzzInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
@@ -56,14 +58,37 @@ void require(bool condition, const char* invariant) {
     }
 }
 
-QString repeatedTo(const QString& seed, qsizetype length) {
-    const QString unit = seed.isEmpty() ? QStringLiteral("A") : seed;
-    QString out;
-    out.reserve(length + unit.size());
-    while (out.size() < length) {
-        out += unit;
+void tuneScanFrom(FuzzInput& in) {
+    const std::uint8_t sizes = in.byte();
+    const std::uint8_t ways = in.byte();
+    corvane::ScanTuning tuning;
+    // Inputs are a few kilobytes, so a chunk of 8 KiB behaves like the usual megabyte without
+    // a fresh megabyte of memory for every run.
+    tuning.chunkBytes = (sizes & 0x80) ? 1 + sizes % 16 : 8192;
+    tuning.threads = 1 + ways % 3;
+    if (ways & 0x10) {
+        tuning.parallelFrom = 0;
     }
-    out.truncate(length);
+    if (ways & 0x20) {
+        tuning.directBelow = 0;  // always the combined search
+    } else if (ways & 0x40) {
+        tuning.directBelow = qint64(1) << 62;  // always one command at a time
+    }
+    if (ways & 0x80) {
+        tuning.tableEntriesMax = 0;  // transitions kept as lists
+    }
+    corvane::scanTuning() = tuning;
+}
+
+QString repeatedTo(const QString& seed, qsizetype length) {
+    // Filled in place: a string that grew past its length would be a large allocation, which
+    // costs the fuzzer far more than the work it checks.
+    const QString unit = seed.isEmpty() ? QStringLiteral("A") : seed;
+    QString out(length, Qt::Uninitialized);
+    QChar* data = out.data();
+    for (qsizetype i = 0; i < length; ++i) {
+        data[i] = unit[i % unit.size()];
+    }
     return out;
 }
 

@@ -35,6 +35,10 @@ private:
 /// Stops the process with what went wrong when condition fails, so the fuzzer keeps the input.
 void require(bool condition, const char* invariant);
 
+/// Sets the comparison's sizes from two bytes of in: tiny chunks, several threads and the
+/// other search strategies reach borders that the usual sizes only meet in huge files.
+void tuneScanFrom(FuzzInput& in);
+
 /// Repeats seed (or "A" when it is empty) up to exactly length characters.
 QString repeatedTo(const QString& seed, qsizetype length);
 
