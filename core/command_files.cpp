@@ -128,7 +128,8 @@ void searchInitRest(const QString& path, const QString& role, qint64 from, Comma
     const int threads = file.size() - from >= tuning.parallelFrom ? std::max(1, tuning.threads) : 1;
 
     std::mutex reading;
-    qint64 next = from - overlap;
+    // The first chunk repeats the overlap before from, but never reaches before the file.
+    qint64 next = std::max<qint64>(0, from - overlap);
     bool ended = false;
     bool failed = false;
     std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
