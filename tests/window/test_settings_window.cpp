@@ -132,6 +132,7 @@ private slots:
     void closingWritesOnlyWhatChanged_data();
     void closingWritesOnlyWhatChanged();
     void valuesSurviveFromOneWindowToTheNext();
+    void aFailedSaveIsReportedWithTheFile();
 
 private:
     QString iniPath() const { return dir_->filePath(QStringLiteral("Corvane.ini")); }
@@ -446,6 +447,30 @@ void TestSettingsWindow::valuesSurviveFromOneWindowToTheNext() {
     QCOMPARE(window.variables().toolPath, quintrel);
     QVERIFY(!window.variables().toolPathUnset);
     QVERIFY(QFile::exists(configHome_.filePath(QStringLiteral("Corvane/Corvane.ini"))));
+}
+
+void TestSettingsWindow::aFailedSaveIsReportedWithTheFile() {
+    // A regular file where the settings folder should be: the write fails for any user.
+    QFile blocker(dir_->filePath(QStringLiteral("Corvane")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString ini = dir_->filePath(QStringLiteral("Corvane/Corvane.ini"));
+
+    FakePlatform platform;
+    {
+        QSettings settings(ini, QSettings::IniFormat);
+        SettingsStore settingsStore(settings);
+        Form1 window(platform, settingsStore);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::mouseClick(openFileBox(window), Qt::LeftButton);
+        window.close();
+    }
+    QCOMPARE(platform.messages.size(), 1);
+    const FakePlatform::Message& report = platform.messages.constFirst();
+    QCOMPARE(report.title, QStringLiteral("Corvane"));
+    QCOMPARE(report.icon, corvane::MessageIcon::Critical);
+    QVERIFY2(report.text.contains(native(ini)), qPrintable(report.text));
 }
 
 QTEST_MAIN(TestSettingsWindow)
