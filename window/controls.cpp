@@ -2,7 +2,7 @@
 
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOptionFrame>
+#include <algorithm>
 
 #include "core/error.h"
 

@@ -81,6 +81,7 @@ private:
     void wireEvents();
     /// Sets the window's font to one in which every caption fits its control.
     void chooseWindowFont();
+    /// True when every caption is shown whole in its control with the window's current font.
     bool captionsFit() const;
     /// Gives control the focus; throws FocusRefused while the window is not shown.
     void giveFocus(QWidget* control);

@@ -200,7 +200,6 @@ void TestRun::asksBeforeReplacing_data() {
     QTest::newRow("answering No keeps the file and the remembered folder")
         << "old.dat" << MessageAnswer::No;
     QTest::newRow("answering Yes replaces the file") << "old.dat" << MessageAnswer::Yes;
-    QTest::newRow("a hidden file is asked about too") << ".old.dat" << MessageAnswer::No;
 }
 
 void TestRun::asksBeforeReplacing() {
