@@ -129,8 +129,7 @@ void Form1::buildControls() {
     Command_File[1] = button(QStringLiteral("Find"), QStringLiteral("Command_File_1"),
                              twips(5760, 540, 1155, 315));
 
-    auto* textFile = new DoubleClickLineEdit(this);
-    Text_File = textFile;
+    Text_File = new DoubleClickLineEdit(this);
     Text_File->setObjectName(QStringLiteral("Text_File"));
     Text_File->setGeometry(twips(960, 960, 4635, 315));
 
