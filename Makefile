@@ -82,5 +82,18 @@ windows-check:
 	@scripts/install-deps.sh wincheck
 	@scripts/windows-check.sh
 
+# The comparison measured against reading the Init file, built as the release build compiles
+# it. Generated files stay in $(BENCH_DATA); `make bench BENCH_ARGS=--benchmark_filter=2KiB`
+# runs a part.
+BENCH_DIR  ?= build-bench
+BENCH_DATA ?= /tmp/corvane-bench
+BENCH_ARGS ?=
+bench:
+	@scripts/install-deps.sh build bench
+	@cmake -S . -B $(BENCH_DIR) -DCORVANE_BENCH=ON -DCMAKE_BUILD_TYPE=Release \
+	    -DCORVANE_WERROR=$(WERROR) $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(BENCH_DIR) --parallel $(JOBS) --target bench_compare
+	@CORVANE_BENCH_DATA=$(BENCH_DATA) $(BENCH_DIR)/bench/bench_compare $(BENCH_ARGS)
+
 clean:
 	@rm -rf $(BUILD_DIR)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include <QHash>
@@ -97,8 +98,8 @@ constexpr std::uint32_t kNone = UINT32_MAX;
 // Text is searched in blocks of this many characters, so that a search that has found every
 // command stops soon and each block stays in the processor's cache.
 constexpr qsizetype kBlock = 256 * 1024;
-// Interleaved walks through one block: each hides the others' table loads.
-constexpr int kLanes = 8;
+// Characters between the starts of two interleaved walks; a divisor of kBlock.
+constexpr qsizetype kLaneStride = 16 * 1024;
 // A lane must do more than this much beyond its overlap to be worth starting.
 constexpr qsizetype kLaneWorkMin = 64;
 
@@ -115,12 +116,21 @@ struct CommandSearch::Impl {
     // States are numbered breadth first, those where a command ends (itself or as a suffix)
     // after all others, so one comparison with firstOutput tells a state that needs a look.
     std::uint32_t stateCount = 0;
-    std::uint32_t firstOutput = 0;
+    std::uint32_t firstOutput = 0;  // as a state number
+    // The walk's state variable is the state's number in the 16-bit form and its row offset in
+    // the 32-bit one; a state at or above hot needs a look.
+    std::uint32_t hot = 0;
     std::vector<std::int32_t> command;    // command ending exactly at the state, or -1
     std::vector<std::uint32_t> dictLink;  // nearest shorter suffix state where a command ends
 
-    // Dense form: one row of `classes` entries per state, each entry the next state's row offset.
-    std::vector<std::uint32_t> table;
+    // Dense forms. Column form (16-bit): one column of stateCount entries per class, each the
+    // next state's number; breadth-first numbering keeps the states met most often together
+    // at the top of each column. Row form (32-bit): one row per state, each entry the next
+    // state's row offset. Either way one step is state = table[state + step[character]].
+    std::vector<std::uint16_t> columns;
+    std::vector<std::uint32_t> rows;
+    std::array<std::uint32_t, 256> byteStep{};
+    std::vector<std::uint32_t> wideStep;  // all 65536 code units, when commands hold any >= 256
     // List form: children sorted by class, and the failure link of each state.
     std::vector<std::uint32_t> childBegin;  // stateCount + 1 offsets into childClass/childState
     std::vector<std::uint32_t> childClass;
@@ -131,7 +141,7 @@ struct CommandSearch::Impl {
     std::unique_ptr<std::atomic<std::uint8_t>[]> commandFound;
     std::atomic<qsizetype> remaining{0};
 
-    bool dense() const { return !table.empty(); }
+    bool dense() const { return !columns.empty() || !rows.empty(); }
 
     void build(const QList<QStringView>& commands);
 
@@ -143,7 +153,8 @@ struct CommandSearch::Impl {
     }
 
     // Records every command that ends at state (by number), unless that was done before.
-    void reached(std::uint32_t state) {
+    // Rare, and kept out of line so that the walks keep their states in registers.
+    [[gnu::noinline, gnu::cold]] void reached(std::uint32_t state) {
         if (stateDone[state].load(std::memory_order_relaxed)) {
             return;
         }
@@ -161,14 +172,16 @@ struct CommandSearch::Impl {
 
     bool allFound() const { return remaining.load(std::memory_order_relaxed) == 0; }
 
-    template <typename Unit, typename ClassOf>
-    void scanRange(const Unit* text, qsizetype n, ClassOf classOf);
-    template <typename Unit, typename ClassOf>
-    void scanDense(const Unit* text, qsizetype n, ClassOf classOf);
+    template <typename Unit, typename ClassOf, typename StepOf>
+    void scanRange(const Unit* text, qsizetype n, ClassOf classOf, StepOf stepOf);
+    template <int kLanes, typename Entry, typename Unit, typename StepOf>
+    void scanDense(const Entry* table, const Unit* text, qsizetype n, StepOf stepOf);
+    template <typename Entry, typename Unit, typename StepOf>
+    void scanDenseLanes(const Entry* table, const Unit* text, qsizetype n, StepOf stepOf);
     template <typename Unit, typename ClassOf>
     void scanLists(const Unit* text, qsizetype n, ClassOf classOf);
-    template <typename Unit, typename ClassOf>
-    void scanParallel(const Unit* text, qsizetype n, ClassOf classOf);
+    template <typename Unit, typename ClassOf, typename StepOf>
+    void scanParallel(const Unit* text, qsizetype n, ClassOf classOf, StepOf stepOf);
 };
 
 void CommandSearch::Impl::build(const QList<QStringView>& commands) {
@@ -296,22 +309,55 @@ void CommandSearch::Impl::build(const QList<QStringView>& commands) {
         stateDone[s] = 0;
     }
 
-    if (qsizetype(nodes) * classes <= scanTuning().tableEntriesMax) {
+    const ScanTuning& tuning = scanTuning();
+    const std::size_t entries = std::size_t(nodes) * classes;
+    if (qsizetype(entries) <= tuning.tableEntriesMax && tuning.rowTable) {
         // Each row starts as a copy of its failure state's row, which breadth-first order has
         // completed already, and then takes its own children.
-        table.assign(std::size_t(nodes) * classes, 0);
+        rows.assign(entries, 0);
         for (const std::uint32_t v : order) {
-            std::uint32_t* row = table.data() + std::size_t(id[v]) * classes;
+            std::uint32_t* row = rows.data() + std::size_t(id[v]) * classes;
             if (v != 0) {
-                const std::uint32_t* failRow =
-                    table.data() + std::size_t(id[nodeFail[v]]) * classes;
+                const std::uint32_t* failRow = rows.data() + std::size_t(id[nodeFail[v]]) * classes;
                 std::copy(failRow, failRow + classes, row);
             }
             for (std::uint32_t c = firstChild[v]; c != kNone; c = nextSibling[c]) {
                 row[label[c]] = id[c] * classes;
             }
         }
-        firstOutput *= classes;
+        hot = firstOutput * classes;
+        for (std::uint32_t u = 0; u < 256; ++u) {
+            byteStep[u] = byteClass[u];
+        }
+        if (wide) {
+            wideStep.assign(wideClass.begin(), wideClass.end());
+        }
+    } else if (qsizetype(entries) <= tuning.tableEntriesMax) {
+        // The same filling, by columns.
+        columns.assign(entries, 0);
+        const std::size_t height = nodes;
+        for (const std::uint32_t v : order) {
+            const std::size_t to = id[v];
+            if (v != 0) {
+                const std::size_t from = id[nodeFail[v]];
+                for (std::size_t c = 0; c < classes; ++c) {
+                    columns[c * height + to] = columns[c * height + from];
+                }
+            }
+            for (std::uint32_t c = firstChild[v]; c != kNone; c = nextSibling[c]) {
+                columns[label[c] * height + to] = std::uint16_t(id[c]);
+            }
+        }
+        hot = firstOutput;
+        for (std::uint32_t u = 0; u < 256; ++u) {
+            byteStep[u] = byteClass[u] * nodes;
+        }
+        if (wide) {
+            wideStep.resize(wideClass.size());
+            for (std::size_t u = 0; u < wideClass.size(); ++u) {
+                wideStep[u] = wideClass[u] * nodes;
+            }
+        }
     } else {
         childBegin.assign(nodes + 1, 0);
         fail.assign(nodes, 0);
@@ -343,43 +389,70 @@ void CommandSearch::Impl::build(const QList<QStringView>& commands) {
     }
 }
 
-template <typename Unit, typename ClassOf>
-void CommandSearch::Impl::scanDense(const Unit* text, qsizetype n, ClassOf classOf) {
-    const std::uint32_t* const t = table.data();
-    const std::uint32_t hot = firstOutput;
+template <int kLanes, typename Entry, typename Unit, typename StepOf>
+void CommandSearch::Impl::scanDense(const Entry* t, const Unit* text, qsizetype n, StepOf stepOf) {
+    // The number of the state that the walk's state variable stands for.
+    const std::uint32_t per = std::is_same_v<Entry, std::uint16_t> ? 1 : classes;
+    const std::uint32_t threshold = hot;
     const qsizetype overlap = longest - 1;
     std::uint32_t state = 0;
     qsizetype at = 0;
+    // Groups of kLanes walks kLaneStride apart, each kLaneStride + overlap long, so that each
+    // sees every occurrence that ends in its own stretch. With the distance between walks
+    // known to the compiler, one pointer serves them all and the states stay in registers.
+    const qsizetype length = kLaneStride + overlap;
+    while (n - at >= kLanes * kLaneStride + overlap) {
+        std::array<std::uint32_t, kLanes> s{};
+        const Unit* q = text + at;
+        const Unit* const last = q + length;
+        for (; q != last; ++q) {
+#pragma GCC unroll 16
+            for (int j = 0; j < kLanes; ++j) {
+                s[j] = t[s[j] + stepOf(q[j * kLaneStride])];
+            }
+#pragma GCC unroll 16
+            for (int j = 0; j < kLanes; ++j) {
+                if (s[j] >= threshold) [[unlikely]] {
+                    reached(s[j] / per);
+                }
+            }
+        }
+        at += kLanes * kLaneStride;
+    }
+    // The rest: walks of equal length that share it out.
+    text += at;
+    n -= at;
+    at = 0;
     if (n >= kLanes * (overlap + kLaneWorkMin)) {
         // kLanes walks of equal length; each after the first starts overlap characters early
         // so that it sees every occurrence that ends in its own part.
-        const qsizetype length = (n + (kLanes - 1) * overlap) / kLanes;
-        const qsizetype step = length - overlap;
+        const qsizetype share = (n + (kLanes - 1) * overlap) / kLanes;
+        const qsizetype step = share - overlap;
         std::array<std::uint32_t, kLanes> s{};
         std::array<const Unit*, kLanes> p;
         for (int j = 0; j < kLanes; ++j) {
             p[j] = text + j * step;
         }
-        for (qsizetype i = 0; i < length; ++i) {
+        for (qsizetype i = 0; i < share; ++i) {
 #pragma GCC unroll 16
             for (int j = 0; j < kLanes; ++j) {
-                s[j] = t[s[j] + classOf(p[j][i])];
+                s[j] = t[s[j] + stepOf(p[j][i])];
             }
 #pragma GCC unroll 16
             for (int j = 0; j < kLanes; ++j) {
-                if (s[j] >= hot) [[unlikely]] {
-                    reached(s[j] / classes);
+                if (s[j] >= threshold) [[unlikely]] {
+                    reached(s[j] / per);
                 }
             }
         }
         // The last walk goes on alone to the end.
         state = s[kLanes - 1];
-        at = (kLanes - 1) * step + length;
+        at = (kLanes - 1) * step + share;
     }
     for (; at < n; ++at) {
-        state = t[state + classOf(text[at])];
-        if (state >= hot) [[unlikely]] {
-            reached(state / classes);
+        state = t[state + stepOf(text[at])];
+        if (state >= threshold) [[unlikely]] {
+            reached(state / per);
         }
     }
 }
@@ -412,29 +485,51 @@ void CommandSearch::Impl::scanLists(const Unit* text, qsizetype n, ClassOf class
     }
 }
 
-template <typename Unit, typename ClassOf>
-void CommandSearch::Impl::scanRange(const Unit* text, qsizetype n, ClassOf classOf) {
-    const qsizetype overlap = longest - 1;
-    qsizetype begin = 0;
-    while (begin < n && !allFound()) {
-        // Blocks after the first start overlap characters early, like the caller's pieces.
-        const qsizetype from = std::max<qsizetype>(0, begin - overlap);
-        const qsizetype end = std::min(n, begin + kBlock);
-        if (dense()) {
-            scanDense(text + from, end - from, classOf);
-        } else {
-            scanLists(text + from, end - from, classOf);
-        }
-        begin = end;
+template <typename Entry, typename Unit, typename StepOf>
+void CommandSearch::Impl::scanDenseLanes(const Entry* t, const Unit* text, qsizetype n,
+                                         StepOf stepOf) {
+    switch (scanTuning().lanes) {
+        case 1:
+            return scanDense<1>(t, text, n, stepOf);
+        case 2:
+            return scanDense<2>(t, text, n, stepOf);
+        case 4:
+            return scanDense<4>(t, text, n, stepOf);
+        case 12:
+            return scanDense<12>(t, text, n, stepOf);
+        case 16:
+            return scanDense<16>(t, text, n, stepOf);
+        default:
+            return scanDense<8>(t, text, n, stepOf);
     }
 }
 
-template <typename Unit, typename ClassOf>
-void CommandSearch::Impl::scanParallel(const Unit* text, qsizetype n, ClassOf classOf) {
+template <typename Unit, typename ClassOf, typename StepOf>
+void CommandSearch::Impl::scanRange(const Unit* text, qsizetype n, ClassOf classOf, StepOf stepOf) {
+    const qsizetype overlap = longest - 1;
+    for (qsizetype begin = 0; begin < n && !allFound(); begin += kBlock) {
+        // Each block reaches overlap characters into the next, like the caller's pieces.
+        const qsizetype end = std::min(n, begin + kBlock + overlap);
+        if (!columns.empty()) {
+            scanDenseLanes(columns.data(), text + begin, end - begin, stepOf);
+        } else if (!rows.empty()) {
+            scanDenseLanes(rows.data(), text + begin, end - begin, stepOf);
+        } else {
+            scanLists(text + begin, end - begin, classOf);
+        }
+        if (end == n) {
+            break;
+        }
+    }
+}
+
+template <typename Unit, typename ClassOf, typename StepOf>
+void CommandSearch::Impl::scanParallel(const Unit* text, qsizetype n, ClassOf classOf,
+                                       StepOf stepOf) {
     const ScanTuning& tuning = scanTuning();
     const int parts = n >= tuning.parallelFrom ? std::max(1, tuning.threads) : 1;
     if (parts == 1) {
-        scanRange(text, n, classOf);
+        scanRange(text, n, classOf, stepOf);
         return;
     }
     const qsizetype overlap = longest - 1;
@@ -445,7 +540,7 @@ void CommandSearch::Impl::scanParallel(const Unit* text, qsizetype n, ClassOf cl
         const qsizetype from = std::max<qsizetype>(0, i * share - overlap);
         const qsizetype to = i + 1 == parts ? n : (i + 1) * share;
         try {
-            scanRange(text + from, to - from, classOf);
+            scanRange(text + from, to - from, classOf, stepOf);
         } catch (...) {
             failures[std::size_t(i)] = std::current_exception();
         }
@@ -476,22 +571,29 @@ qsizetype CommandSearch::overlap() const {
 
 void CommandSearch::scan(const char* text, qsizetype size) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    const auto& classes = d->byteClass;
-    d->scanRange(bytes, size, [&classes](unsigned char b) { return classes[b]; });
+    const std::uint32_t* classes = d->byteClass.data();
+    const std::uint32_t* steps = d->byteStep.data();
+    d->scanRange(
+        bytes, size, [classes](unsigned char b) { return classes[b]; },
+        [steps](unsigned char b) { return steps[b]; });
 }
 
 void CommandSearch::scan(QStringView text) {
     const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
-    const Impl& impl = *d;
-    if (impl.wideClass.empty()) {
-        const auto& classes = impl.byteClass;
-        d->scanParallel(units, text.size(), [&classes](char16_t u) -> std::uint32_t {
-            return u < 256 ? classes[u] : 0;
-        });
+    if (d->wideClass.empty()) {
+        // Code units above 255 occur in no command.
+        const std::uint32_t* classes = d->byteClass.data();
+        const std::uint32_t* steps = d->byteStep.data();
+        d->scanParallel(
+            units, text.size(),
+            [classes](char16_t u) -> std::uint32_t { return u < 256 ? classes[u] : 0; },
+            [steps](char16_t u) -> std::uint32_t { return u < 256 ? steps[u] : 0; });
     } else {
-        const std::uint16_t* classes = impl.wideClass.data();
-        d->scanParallel(units, text.size(),
-                        [classes](char16_t u) -> std::uint32_t { return classes[u]; });
+        const std::uint16_t* classes = d->wideClass.data();
+        const std::uint32_t* steps = d->wideStep.data();
+        d->scanParallel(
+            units, text.size(), [classes](char16_t u) -> std::uint32_t { return classes[u]; },
+            [steps](char16_t u) { return steps[u]; });
     }
 }
 
@@ -506,10 +608,10 @@ bool CommandSearch::allFound() const {
 qsizetype CommandSearch::memoryUsed() const {
     const Impl& i = *d;
     return qsizetype(sizeof(std::uint32_t) *
-                         (i.table.size() + i.childBegin.size() + i.childClass.size() +
+                         (i.rows.size() + i.childBegin.size() + i.childClass.size() +
                           i.childState.size() + i.fail.size() + i.dictLink.size()) +
                      sizeof(std::int32_t) * i.command.size() + 2 * i.wideClass.size() +
-                     i.stateCount + i.commandCount);
+                     2 * i.columns.size() + 4 * i.wideStep.size() + i.stateCount + i.commandCount);
 }
 
 }  // namespace corvane

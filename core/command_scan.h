@@ -70,6 +70,9 @@ private:
 struct ScanTuning {
     /// Bytes read from the Init file at a time.
     qsizetype chunkBytes = 1 << 20;
+    /// Interleaved walks through each piece of text (1, 2, 4, 8, 12 or 16): each hides the
+    /// others' table loads.
+    int lanes = 8;
     /// Threads that search one large text together (1 keeps everything on the caller's).
     int threads = 2;
     /// Texts shorter than this are searched by one thread.
@@ -77,8 +80,10 @@ struct ScanTuning {
     /// Reference characters times Init characters below which searching each command on its
     /// own is cheaper than preparing the combined search.
     qint64 directBelow = 1 << 20;
-    /// Above this many table entries (4 bytes each) the search keeps its transitions as lists.
-    qsizetype tableEntriesMax = qsizetype(3) << 20;
+    /// Above this many table entries the search keeps its transitions as lists.
+    qsizetype tableEntriesMax = qsizetype(4) << 20;
+    /// One 32-bit row per state instead of one 16-bit column per character class.
+    bool rowTable = false;
 };
 
 /// The tuning in force; tests and benchmarks may change it between calls.

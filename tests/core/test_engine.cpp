@@ -121,6 +121,8 @@ class TestEngine : public QObject {
 private slots:
     void agreesWithTheLiteralRule_data();
     void agreesWithTheLiteralRule();
+    void findsOneOccurrenceWhereverItLies_data();
+    void findsOneOccurrenceWhereverItLies();
     void streamedFileAgreesWithTheLiteralRule_data();
     void streamedFileAgreesWithTheLiteralRule();
     void lineEndsAtTheFirstCarriageReturn_data();
@@ -137,20 +139,25 @@ void TestEngine::agreesWithTheLiteralRule_data() {
     QTest::addColumn<qsizetype>("tableEntriesMax");
     QTest::addColumn<int>("threads");
     QTest::addColumn<bool>("uniform");
+    QTest::addColumn<bool>("rows");
 
     const qsizetype table = corvane::ScanTuning().tableEntriesMax;
-    QTest::newRow("short Init lines stay within one walk") << kLatin << 40 << table << 1 << false;
+    QTest::newRow("short Init lines stay within one walk")
+        << kLatin << 40 << table << 1 << false << false;
     QTest::newRow("long Init lines are split into interleaved walks")
-        << kLatin << 3000 << table << 1 << false;
+        << kLatin << 3000 << table << 1 << false << false;
     QTest::newRow("an occurrence across the border of two walks is found")
-        << kLatin << 3000 << table << 1 << true;
+        << kLatin << 3000 << table << 1 << true << false;
     QTest::newRow("code units outside ISO 8859-1 match only themselves")
-        << kWide << 3000 << table << 1 << false;
+        << kWide << 3000 << table << 1 << false << false;
     QTest::newRow("transition lists give what the table gives")
-        << kWide << 3000 << qsizetype(0) << 1 << false;
-    QTest::newRow("two threads share a long Init line") << kLatin << 3000 << table << 2 << false;
+        << kWide << 3000 << qsizetype(0) << 1 << false << false;
+    QTest::newRow("two threads share a long Init line")
+        << kLatin << 3000 << table << 2 << false << false;
     QTest::newRow("an occurrence across the border of two threads' parts is found")
-        << kLatin << 3000 << table << 2 << true;
+        << kLatin << 3000 << table << 2 << true << false;
+    QTest::newRow("the row table gives what the column table gives")
+        << kWide << 3000 << table << 1 << false << true;
 }
 
 void TestEngine::agreesWithTheLiteralRule() {
@@ -159,8 +166,10 @@ void TestEngine::agreesWithTheLiteralRule() {
     QFETCH(qsizetype, tableEntriesMax);
     QFETCH(int, threads);
     QFETCH(bool, uniform);
+    QFETCH(bool, rows);
     const TuningScope scope;
     corvane::ScanTuning& tuning = corvane::scanTuning();
+    tuning.rowTable = rows;
     tuning.directBelow = 0;
     tuning.tableEntriesMax = tableEntriesMax;
     tuning.threads = threads;
@@ -175,6 +184,45 @@ void TestEngine::agreesWithTheLiteralRule() {
             QFAIL(qPrintable(
                 u"round %1: reference \"%2\", separator \"%3\", init \"%4\""_s.arg(round).arg(
                     c.reference, c.separator, c.init)));
+        }
+    }
+}
+
+void TestEngine::findsOneOccurrenceWhereverItLies_data() {
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<QString>("command");
+
+    const QString longCommand = u"VOLT:RANG:AUTO ON,SOUR:CURR:LEV 0.125;"_s;
+    QTest::newRow("a long command, one thread") << 1 << longCommand;
+    QTest::newRow("a long command, two threads") << 2 << longCommand;
+    QTest::newRow("a short command, one thread") << 1 << u"F1;"_s;
+}
+
+// One occurrence in a long Init line, moved across every place where the search divides its
+// work: it must be found wherever it lies, and a near miss must not be.
+void TestEngine::findsOneOccurrenceWhereverItLies() {
+    QFETCH(int, threads);
+    QFETCH(QString, command);
+    const TuningScope scope;
+    corvane::ScanTuning& tuning = corvane::scanTuning();
+    tuning.directBelow = 0;
+    tuning.threads = threads;
+    tuning.parallelFrom = 1;
+
+    const QString reference = command + u"ZZ"_s;
+    const QString nearMiss = command.chopped(1) + u"#"_s;
+    const qsizetype size = 700 * 1024;
+    const QString filler(size, u'x');
+    QString init = filler;
+    for (qsizetype border = 4096; border < size; border += 4096) {
+        // Starting just before the border, or ending just after it.
+        for (const qsizetype before : {qsizetype(1), command.size() - 1}) {
+            const qsizetype at = border - before;
+            init.replace(at, command.size(), command);
+            QCOMPARE(corvane::FilterCommandList(reference, init, u";"_s), u"ZZ"_s);
+            init.replace(at, command.size(), nearMiss);
+            QCOMPARE(corvane::FilterCommandList(reference, init, u";"_s), reference);
+            init.replace(at, command.size(), filler.left(command.size()));
         }
     }
 }
