@@ -84,6 +84,9 @@ struct ScanTuning {
     qsizetype tableEntriesMax = qsizetype(4) << 20;
     /// One 32-bit row per state instead of one 16-bit column per character class.
     bool rowTable = false;
+    /// Up to this many entries, ISO 8859-1 text is searched with one column per byte value
+    /// (0 turns that off).
+    qsizetype byteColumnsMax = qsizetype(4) << 20;
 };
 
 /// The tuning in force; tests and benchmarks may change it between calls.
