@@ -1,0 +1,252 @@
+#include "bad_input_window.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace corvane::test {
+
+namespace {
+
+// Larger files are compared by size, time and identity: reading a gigabyte twice per case
+// would make the suite slow without telling more.
+constexpr qint64 kWholeUpTo = 64 * 1024 * 1024;
+
+QString iconName(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Critical:
+            return QStringLiteral("critical");
+        case MessageIcon::Question:
+            return QStringLiteral("question");
+        case MessageIcon::Exclamation:
+            return QStringLiteral("exclamation");
+    }
+    return {};
+}
+
+}  // namespace
+
+FileSnapshot::FileSnapshot(const QString& root) : root_(root), entries_(take(root)) {}
+
+QHash<QString, FileSnapshot::Entry> FileSnapshot::take(const QString& root) {
+    QHash<QString, Entry> entries;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        if (info.isSymLink()) {
+            continue;  // its target is listed in its own right
+        }
+        Entry entry;
+        entry.size = info.size();
+        entry.modified = info.lastModified();
+        QFile file(path);
+        entry.whole = entry.size <= kWholeUpTo && file.open(QIODevice::ReadOnly);
+        if (entry.whole) {
+            entry.bytes = file.readAll();
+        }
+        entries.insert(path, entry);
+    }
+    return entries;
+}
+
+QStringList FileSnapshot::differences(const QStringList& allowed) const {
+    const QHash<QString, Entry> now = take(root_);
+    QStringList found;
+    for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
+        if (allowed.contains(it.key())) {
+            continue;
+        }
+        const auto later = now.constFind(it.key());
+        if (later == now.cend()) {
+            found.append(QStringLiteral("gone: ") + it.key());
+        } else if (later->size != it->size || later->modified != it->modified ||
+                   later->whole != it->whole || later->bytes != it->bytes) {
+            found.append(QStringLiteral("changed: ") + it.key());
+        }
+    }
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        if (!entries_.contains(it.key()) && !allowed.contains(it.key())) {
+            found.append(QStringLiteral("new: ") + it.key());
+        }
+    }
+    found.sort();
+    return found;
+}
+
+BadInputWindow::BadInputWindow(const QByteArray& iniText) {
+    const QString iniPath = dir.filePath(QStringLiteral("Corvane.ini"));
+    if (!iniText.isNull()) {
+        write(QStringLiteral("Corvane.ini"), iniText);
+    }
+    ini = std::make_unique<QSettings>(iniPath, QSettings::IniFormat);
+    store = std::make_unique<SettingsStore>(*ini);
+    platform.currentDir = dir.path();
+}
+
+BadInputWindow::~BadInputWindow() {
+    // Folders a case made read-only are opened again, so that the temporary folder goes.
+    QDirIterator it(dir.path(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QFile(dir.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    while (it.hasNext()) {
+        QFile(it.next()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+}
+
+bool BadInputWindow::open() {
+    form = std::make_unique<Form1>(platform, *store);
+    form->show();
+    return QTest::qWaitForWindowActive(form.get());
+}
+
+QString BadInputWindow::path(const QString& name) const {
+    return QDir(dir.path()).filePath(name);
+}
+
+QString BadInputWindow::write(const QString& name, const QByteArray& bytes) const {
+    const QString filePath = path(name);
+    QDir().mkpath(QFileInfo(filePath).path());
+    QFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size()) {
+        qWarning("could not write %s", qPrintable(filePath));
+    }
+    return filePath;
+}
+
+QByteArray BadInputWindow::read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void BadInputWindow::choose(int row, const QString& path) {
+    platform.planChoice(path);
+    QTest::mouseClick(button(row == 0 ? "Command_File_0" : "Command_File_1"), Qt::LeftButton);
+}
+
+void BadInputWindow::setNewFile(const QString& text) {
+    textFile()->setText(text);
+}
+
+void BadInputWindow::typeSeparator(const QString& text) {
+    QTest::mouseClick(form->findChild<QRadioButton*>(QStringLiteral("Option_Separator_2")),
+                      Qt::LeftButton);
+    textSeparator()->setText(text);
+}
+
+bool BadInputWindow::pressRun() {
+    QPushButton* run = button("Command_Run");
+    if (!run->isEnabled()) {
+        return false;
+    }
+    QTest::mouseClick(run, Qt::LeftButton);
+    return true;
+}
+
+QStringList BadInputWindow::takeMessages() {
+    QStringList shown;
+    for (const FakePlatform::Message& message : platform.messages) {
+        shown.append(message.title + QStringLiteral(" [") + iconName(message.icon) +
+                     QStringLiteral("] ") + message.text);
+    }
+    platform.messages.clear();
+    return shown;
+}
+
+QStringList BadInputWindow::report(const QString& text) {
+    return {QStringLiteral("Corvane [critical] ") + text};
+}
+
+QString BadInputWindow::normalRunFails() {
+    takeMessages();
+    QTest::mouseClick(form->findChild<QRadioButton*>(QStringLiteral("Option_Separator_0")),
+                      Qt::LeftButton);
+    QTest::mouseClick(button("Command_Clear"), Qt::LeftButton);
+    const QString init = write(QStringLiteral("afterwards/init.dat"), "RST;VOLT 1;\r\n");
+    const QString reference =
+        write(QStringLiteral("afterwards/ref.dat"), "RST;VOLT 2;OUTP ON\r\nsecond line\r\n");
+    const QString newFile = path(QStringLiteral("afterwards/New_ref.dat"));
+    QFile::remove(newFile);
+    choose(0, init);
+    choose(1, reference);
+    if (textFile()->text() != QDir::toNativeSeparators(newFile)) {
+        return QStringLiteral("the New file proposed was ") + textFile()->text();
+    }
+    if (!pressRun()) {
+        return QStringLiteral("Run was not enabled");
+    }
+    const QStringList shown = takeMessages();
+    if (!shown.isEmpty()) {
+        return QStringLiteral("Run showed: ") + shown.join(QLatin1Char('\n'));
+    }
+    const QByteArray written = read(newFile);
+    if (written != "VOLT 2;OUTP ON\r\n") {
+        return QStringLiteral("the New file holds ") +
+               QString::fromLatin1(written.toPercentEncoding());
+    }
+    return {};
+}
+
+QLineEdit* BadInputWindow::textFile() const {
+    return form->findChild<QLineEdit*>(QStringLiteral("Text_File"));
+}
+
+QLineEdit* BadInputWindow::textSeparator() const {
+    return form->findChild<QLineEdit*>(QStringLiteral("Text_Separator"));
+}
+
+QPushButton* BadInputWindow::button(const char* name) const {
+    return form->findChild<QPushButton*>(QLatin1String(name));
+}
+
+bool runningAsRoot() {
+    return ::geteuid() == 0;
+}
+
+bool ranAsUnprivilegedUser(QString* failure) {
+    if (!runningAsRoot()) {
+        return false;
+    }
+    const QString row = QString::fromUtf8(QTest::currentTestFunction()) + QLatin1Char(':') +
+                        QString::fromUtf8(QTest::currentDataTag());
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), QStringLiteral("/tmp"));
+    environment.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                 QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(), row});
+    if (!child.waitForFinished(300000)) {
+        *failure = QStringLiteral("the case as user nobody did not finish: ") + child.errorString();
+        child.kill();
+        child.waitForFinished();
+        return true;
+    }
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    static const QRegularExpression passed(
+        QStringLiteral("Totals: \\d+ passed, 0 failed, 0 skipped"));
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 ||
+        !output.contains(passed) || !output.contains(QStringLiteral("PASS   : "))) {
+        *failure = QStringLiteral("the case failed as user nobody:\n") + output;
+    } else {
+        failure->clear();
+    }
+    return true;
+}
+
+}  // namespace corvane::test
