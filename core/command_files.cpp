@@ -94,7 +94,9 @@ struct InitStart {
 InitStart readInitStart(const QString& path, const QString& role) {
     QFile file(path);
     openForReading(file, role);
-    const qsizetype want = std::max<qsizetype>(1, scanTuning().chunkBytes);
+    // One byte more than a small file holds is enough to see its end.
+    const qsizetype want = std::max<qsizetype>(
+        1, std::min<qint64>(scanTuning().chunkBytes, std::max(file.size() + 1, kChunk)));
     InitStart start;
     start.bytes.resize(want);
     const qint64 got = file.read(start.bytes.data(), want);
@@ -203,7 +205,7 @@ QString compareCommandFiles(const QString& initPath, const QString& referencePat
     if (set.distinct.isEmpty()) {
         return {};
     }
-    CommandSearch search(set.distinct);
+    CommandSearch search(set.distinct, CommandSearch::Text::Bytes);
     search.scan(init.bytes.constData(), init.bytes.size());
     if (!search.allFound()) {
         searchInitRest(initPath, initRole, init.bytes.size(), search);

@@ -195,20 +195,26 @@ void CommandSearch::Impl::build(const QList<QStringView>& commands) {
         commandFound[i] = 0;
     }
 
-    // Alphabet: one class per distinct code unit that some command holds.
-    std::vector<std::uint8_t> seen(65536, 0);
+    // Alphabet: one class per distinct code unit that some command holds. Tables for every
+    // code unit are made only when a command needs them, as they cost more than a short search.
     qsizetype total = 0;
     bool wide = false;
     for (const QStringView c : commands) {
         longest = std::max(longest, c.size());
         total += c.size();
         for (const QChar ch : c) {
-            seen[ch.unicode()] = 1;
             wide = wide || ch.unicode() >= 256;
         }
     }
-    std::vector<std::uint16_t> classOfUnit(65536, 0);
-    for (std::uint32_t u = 0; u < 65536; ++u) {
+    const std::size_t units = wide ? 65536 : 256;
+    std::vector<std::uint8_t> seen(units, 0);
+    for (const QStringView c : commands) {
+        for (const QChar ch : c) {
+            seen[ch.unicode()] = 1;
+        }
+    }
+    std::vector<std::uint16_t> classOfUnit(units, 0);
+    for (std::size_t u = 0; u < units; ++u) {
         if (seen[u]) {
             classOfUnit[u] = std::uint16_t(classes++);
         }
@@ -573,8 +579,12 @@ void CommandSearch::Impl::scanParallel(const Unit* text, qsizetype n, ClassOf cl
     }
 }
 
-CommandSearch::CommandSearch(const QList<QStringView>& commands) : d(std::make_unique<Impl>()) {
+CommandSearch::CommandSearch(const QList<QStringView>& commands, Text text)
+    : d(std::make_unique<Impl>()) {
     d->build(commands);
+    if (text == Text::Bytes && !d->byteColumns.empty()) {
+        d->columns = {};
+    }
 }
 
 CommandSearch::~CommandSearch() = default;
@@ -593,6 +603,7 @@ void CommandSearch::scan(const char* text, qsizetype size) {
 }
 
 void CommandSearch::scan(QStringView text) {
+    Q_ASSERT(!d->byteColumns.empty() ? !d->columns.empty() : true);
     const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
     if (d->wideClass.empty()) {
         // Code units above 255 occur in no command.
