@@ -3,8 +3,9 @@
 # store, the drive-aware change of directory, Notepad) and the resource file keep compiling
 # although the program is built and tested on Linux.
 #
-# Every .cpp under core, platform, settings, window and app goes through MinGW-w64's g++ with
-# -fsyntax-only against the system's Qt 6 headers: the compiler defines _WIN32, so Qt defines
+# Every .cpp under core, platform, settings, window and app, and every test source that a
+# Windows build compiles, goes through MinGW-w64's g++ with -fsyntax-only against the
+# system's Qt 6 headers: the compiler defines _WIN32, so Qt defines
 # Q_OS_WIN and the Windows branches are the ones compiled. Nothing is linked (there is no Qt for
 # Windows here). app/corvane.rc, with its icon, goes through MinGW-w64's windres, and its version
 # record is read back and compared with the expected one.
@@ -35,27 +36,76 @@ flags=(
   -Wimplicit-fallthrough -Wno-maybe-uninitialized -Werror
 )
 
+# The test sources that a Windows build compiles: those that tests/CMakeLists.txt and the
+# folders it adds name outside blocks that only other systems enter (if(UNIX), if(NOT WIN32)).
+windows_test_sources() {
+  local dir=$1 entry
+  [[ -f "$dir/CMakeLists.txt" ]] || return 0
+  awk -v dir="$dir" '
+    /^[[:space:]]*if[[:space:]]*\(/ {
+      depth++
+      posix[depth] = ($0 ~ /UNIX|LINUX|APPLE|NOT[[:space:]]+WIN32/)
+    }
+    /^[[:space:]]*endif[[:space:]]*\(/ { depth--; next }
+    {
+      for (i = 1; i <= depth; i++) if (posix[i]) next
+      if (match($0, /add_subdirectory[[:space:]]*\([[:space:]]*[A-Za-z0-9_.-]+/)) {
+        sub(/add_subdirectory[[:space:]]*\([[:space:]]*/, "", $0)
+        sub(/[^A-Za-z0-9_.-].*/, "", $0)
+        print "dir " dir "/" $0
+        next
+      }
+      n = split($0, word, /[[:space:]()]+/)
+      for (i = 1; i <= n; i++)
+        if (word[i] ~ /^[A-Za-z0-9_.\/-]+\.cpp$/) print "src " dir "/" word[i]
+    }' "$dir/CMakeLists.txt" | while read -r kind entry; do
+    if [[ $kind == dir ]]; then
+      windows_test_sources "$entry"
+    else
+      echo "$entry"
+    fi
+  done
+}
+
 if [[ $# -gt 0 ]]; then
   sources=("$@")
 else
-  mapfile -t sources < <(find core platform settings window app -name '*.cpp' | LC_ALL=C sort)
+  mapfile -t sources < <(
+    find core platform settings window app -name '*.cpp'
+    windows_test_sources tests
+  )
+  mapfile -t sources < <(printf '%s\n' "${sources[@]}" | LC_ALL=C sort -u)
 fi
 
-failed=0
+# Tests include the output of moc for their own file ("test_x.moc"); for a syntax check an
+# empty stand-in will do.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$scratch/moc"
 for src in "${sources[@]}"; do
-  if out=$("$cxx" "${flags[@]}" "$src" 2>&1); then
-    echo "windows-check: ok: $src"
-  else
-    echo "windows-check: FAIL: $src"
-    echo "$out"
-    failed=$((failed + 1))
-  fi
+  sed -n 's/^#include "\([^"/]*\.moc\)"$/\1/p' "$src" | while read -r moc; do
+    : >"$scratch/moc/$moc"
+  done
 done
+flags+=(-I"$here/tests" -isystem "$qt/QtTest" -I"$scratch/moc" -DQT_TESTLIB_LIB
+  -DCORVANE_SOURCE_DIR="\"$here\"")
+
+# One compiler per core; each prints its verdict and, on failure, the compiler's messages in
+# one piece, and leaves a mark for the count.
+printf '%q\n' "${flags[@]}" >"$scratch/flags"
+mkdir -p "$scratch/failed"
+export cxx scratch
+printf '%s\0' "${sources[@]}" | xargs -0 -n 1 -P "$(nproc 2>/dev/null || echo 2)" bash -c '
+  if out=$("$cxx" @"$scratch/flags" "$1" 2>&1); then
+    echo "windows-check: ok: $1"
+  else
+    printf "windows-check: FAIL: %s\n%s\n" "$1" "$out"
+    : >"$scratch/failed/${1//\//_}"
+  fi' compile
+failed=$(find "$scratch/failed" -type f | wc -l)
 
 # The resource file: icon and version record. windres reads the compiled resources back as text.
 rc=app/corvane.rc
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
 if out=$("$windres" -i "$rc" -O coff -o "$scratch/corvane_rc.o" 2>&1) &&
   out=$("$windres" -i "$rc" -O res -o "$scratch/corvane.res" 2>&1) &&
   text=$("$windres" -i "$scratch/corvane.res" -O rc 2>&1); then
