@@ -53,14 +53,25 @@ QStringList qtNameFilters(const QString& filter) {
 }
 
 std::optional<OpenFileResult> QtPlatform::showOpen(const OpenFileRequest& request) {
-    QFileDialog dialog(QApplication::activeWindow(), request.title,
-                       QDir::fromNativeSeparators(request.initDir));
+    // A start folder that does not exist would be taken as a file name to type in; the dialog
+    // then opens where it would by itself, with the empty name it was given.
+    const QString initDir = QFileInfo(request.initDir).isDir()
+                                ? QDir::fromNativeSeparators(request.initDir)
+                                : QString();
+    QFileDialog dialog(QApplication::activeWindow(), request.title, initDir);
     dialog.setObjectName(QStringLiteral("OpenFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    // A typed name is taken even when no such file exists; whoever opens it reports that.
+    dialog.setFileMode(QFileDialog::AnyFile);
     const QStringList filters = qtNameFilters(request.filter);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
+#ifndef Q_OS_WIN
+        // Programs have no ".exe" here: open on the entry that shows every file.
+        if (filters.size() > 1 && filters.constFirst().endsWith(QLatin1String("(*.exe)"))) {
+            dialog.selectNameFilter(filters.constLast());
+        }
+#endif
     }
     if (!request.fileName.isEmpty()) {
         dialog.selectFile(request.fileName);
