@@ -14,6 +14,8 @@
 
 #include <unistd.h>
 
+#include "platform/qt_platform.h"
+
 namespace corvane::test {
 
 namespace {
@@ -33,6 +35,32 @@ QString iconName(MessageIcon icon) {
     }
     return {};
 }
+
+// The scripted platform, except that programs are really started (and still recorded).
+class StartingPlatform final : public Platform {
+public:
+    explicit StartingPlatform(FakePlatform& fake) : fake_(fake) {}
+
+    std::optional<OpenFileResult> showOpen(const OpenFileRequest& request) override {
+        return fake_.showOpen(request);
+    }
+    MessageAnswer message(const QString& text, const QString& title, MessageIcon icon,
+                          MessageButtons buttons) override {
+        return fake_.message(text, title, icon, buttons);
+    }
+    bool startProgram(const QString& program, const QStringList& arguments) override {
+        fake_.launches.append({program, arguments});
+        return real_.startProgram(program, arguments);
+    }
+    bool openInEditor(const QString& path) override { return fake_.openInEditor(path); }
+    QString currentDirectory() override { return fake_.currentDirectory(); }
+    bool changeDirectory(const QString& dir) override { return fake_.changeDirectory(dir); }
+    bool fileExists(const QString& path) override { return fake_.fileExists(path); }
+
+private:
+    FakePlatform& fake_;
+    QtPlatform real_;
+};
 
 }  // namespace
 
@@ -86,16 +114,14 @@ QStringList FileSnapshot::differences(const QStringList& allowed) const {
 }
 
 BadInputWindow::BadInputWindow(const QByteArray& iniText) {
-    const QString iniPath = dir.filePath(QStringLiteral("Corvane.ini"));
     if (!iniText.isNull()) {
-        write(QStringLiteral("Corvane.ini"), iniText);
+        write(iniPath(), QByteArray(iniText).replace("%1", QFile::encodeName(dir.path())));
     }
-    ini = std::make_unique<QSettings>(iniPath, QSettings::IniFormat);
-    store = std::make_unique<SettingsStore>(*ini);
     platform.currentDir = dir.path();
 }
 
 BadInputWindow::~BadInputWindow() {
+    form.reset();  // before the platform it uses
     // Folders a case made read-only are opened again, so that the temporary folder goes.
     QDirIterator it(dir.path(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     QFile(dir.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -104,10 +130,22 @@ BadInputWindow::~BadInputWindow() {
     }
 }
 
-bool BadInputWindow::open() {
-    form = std::make_unique<Form1>(platform, *store);
+bool BadInputWindow::open(Launches launches) {
+    Platform* used = &platform;
+    if (launches == Launches::Started) {
+        starter_ = std::make_unique<StartingPlatform>(platform);
+        used = starter_.get();
+    }
+    // The settings file is read when it is opened, so a case can change it until now.
+    ini = std::make_unique<QSettings>(iniPath(), QSettings::IniFormat);
+    store = std::make_unique<SettingsStore>(*ini);
+    form = std::make_unique<Form1>(*used, *store);
     form->show();
     return QTest::qWaitForWindowActive(form.get());
+}
+
+QString BadInputWindow::iniPath() const {
+    return path(QStringLiteral("Corvane.ini"));
 }
 
 QString BadInputWindow::path(const QString& name) const {

@@ -49,12 +49,17 @@ public:
     FakePlatform platform;
     std::unique_ptr<Form1> form;
 
-    /// iniText, when given, is written to the settings file as it is, before the window loads.
+    /// iniText, when given, is written to the settings file before the window loads, with
+    /// every "%1" in it replaced by the case's folder.
     explicit BadInputWindow(const QByteArray& iniText = {});
     ~BadInputWindow();
 
-    /// Builds and shows the window; false when it could not be shown.
-    bool open();
+    /// Whether programs are only recorded by the scripted platform or really started too.
+    enum class Launches { Recorded, Started };
+    /// Opens the settings file, builds the window and shows it; false when it is not shown.
+    bool open(Launches launches = Launches::Recorded);
+    /// The settings file.
+    QString iniPath() const;
 
     /// The path of name in the case's folder; an absolute name stays as it is.
     QString path(const QString& name) const;
@@ -84,6 +89,9 @@ public:
     QLineEdit* textFile() const;
     QLineEdit* textSeparator() const;
     QPushButton* button(const char* name) const;
+
+private:
+    std::unique_ptr<Platform> starter_;
 };
 
 /// Whether the tests run with administrator rights, which every permission bit yields to.
