@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -66,8 +67,19 @@ qint64 readPass(const QString& path, bool findCr) {
 struct LiteralRun {
     double readSeconds = 0;
     double searchSeconds = 0;  // already scaled to all commands
+    double cpuSeconds = 0;     // the same, in processor time
     int step = 1;
 };
+
+// Processor time of all this program's threads, user and system.
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 int literalStep(qint64 initBytes, qsizetype commands) {
     const double all = double(initBytes) * double(commands);
@@ -78,9 +90,11 @@ LiteralRun literalRun(const BenchCase& c) {
     LiteralRun run;
     QElapsedTimer timer;
     timer.start();
+    const double cpuStart = processCpuSeconds();
     const QString init = corvane::readFirstLine(c.initPath);
     const QString reference = corvane::readFirstLine(c.referencePath);
     run.readSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const double cpuRead = processCpuSeconds() - cpuStart;
 
     const QList<corvane::CommandSpan> spans = corvane::cutCommands(reference, kSeparator);
     run.step = literalStep(init.size(), spans.size());
@@ -91,9 +105,11 @@ LiteralRun literalRun(const BenchCase& c) {
         ++count;
     }
     timer.restart();
+    const double cpuSearchStart = processCpuSeconds();
     benchmark::DoNotOptimize(corvane::literalFilterCommandList(sampled, init, kSeparator));
-    run.searchSeconds = double(timer.nsecsElapsed()) / 1e9 * double(spans.size()) /
-                        double(std::max<qsizetype>(1, count));
+    const double scale = double(spans.size()) / double(std::max<qsizetype>(1, count));
+    run.searchSeconds = double(timer.nsecsElapsed()) / 1e9 * scale;
+    run.cpuSeconds = cpuRead + (processCpuSeconds() - cpuSearchStart) * scale;
     return run;
 }
 
@@ -140,6 +156,7 @@ const char* const kMethods[] = {"read", "memchr", "literal", "engine"};
 
 struct Measured {
     double seconds = 0;
+    double cpuSeconds = 0;
     double peakMiB = -1;
     int literalStep = 1;
 };
@@ -160,6 +177,23 @@ double peakAboveBaseline(const char* self, const char* method, const BenchCase& 
     return double(parts[1].toLong() - parts[0].toLong()) / 1024.0;
 }
 
+// Reports the processor time of all threads per iteration as the counter cpu_ms: the engine
+// uses two, and on a busy machine the elapsed time says more about the neighbours.
+class CpuCounter {
+public:
+    explicit CpuCounter(benchmark::State& state) : state_(state), start_(processCpuSeconds()) {}
+    ~CpuCounter() {
+        const auto iterations = std::max<benchmark::IterationCount>(1, state_.iterations());
+        state_.counters["cpu_ms"] = (processCpuSeconds() - start_) * 1e3 / double(iterations);
+    }
+    CpuCounter(const CpuCounter&) = delete;
+    CpuCounter& operator=(const CpuCounter&) = delete;
+
+private:
+    benchmark::State& state_;
+    double start_;
+};
+
 void registerCase(const BenchCase& c) {
     const std::string name = c.name.toStdString();
     const int iterations = c.initBytes >= (64 << 20) ? 5 : 0;
@@ -171,12 +205,14 @@ void registerCase(const BenchCase& c) {
         return b;
     };
     limit(benchmark::RegisterBenchmark((name + "/read").c_str(), [c](benchmark::State& state) {
+        const CpuCounter cpu(state);
         for (auto _ : state) {
             benchmark::DoNotOptimize(readPass(c.initPath, false));
         }
         state.SetBytesProcessed(state.iterations() * c.initBytes);
     }));
     limit(benchmark::RegisterBenchmark((name + "/memchr").c_str(), [c](benchmark::State& state) {
+        const CpuCounter cpu(state);
         for (auto _ : state) {
             benchmark::DoNotOptimize(readPass(c.initPath, true));
         }
@@ -186,16 +222,20 @@ void registerCase(const BenchCase& c) {
         (name + "/literal").c_str(),
         [c](benchmark::State& state) {
             LiteralRun run;
+            double cpuSeconds = 0;
             for (auto _ : state) {
                 run = literalRun(c);
                 state.SetIterationTime(run.readSeconds + run.searchSeconds);
+                cpuSeconds += run.cpuSeconds;
             }
             state.counters["sample_1_in"] = run.step;
+            state.counters["cpu_ms"] = cpuSeconds * 1e3 / double(state.iterations());
         })
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(c.initBytes >= (64 << 20) ? 1 : 3);
     limit(benchmark::RegisterBenchmark((name + "/engine").c_str(), [c](benchmark::State& state) {
+        const CpuCounter cpu(state);
         for (auto _ : state) {
             benchmark::DoNotOptimize(engineRun(c));
         }
@@ -217,6 +257,10 @@ public:
                 full.substr(slash + 1, full.find('/', slash + 1) - slash - 1);
             Measured& m = gResults[full.substr(0, slash)][method];
             m.seconds = run.real_accumulated_time / double(run.iterations);
+            const auto cpu = run.counters.find("cpu_ms");
+            if (cpu != run.counters.end()) {
+                m.cpuSeconds = cpu->second.value / 1e3;
+            }
             const auto step = run.counters.find("sample_1_in");
             if (step != run.counters.end()) {
                 m.literalStep = int(step->second.value);
@@ -226,27 +270,40 @@ public:
     }
 };
 
-// Each of the four layouts on an in-memory Init line: how the lanes and threads pay off.
+// The table layouts and lane counts on an Init line in memory, one thread: what the shipped
+// choice (one 16-bit column per byte value, eight lanes) was measured against.
 void registerLayouts(const BenchCase& c) {
-    static QString init;
+    static QByteArray init;
     static QString reference;
-    init = corvane::readFirstLine(c.initPath);
+    init = corvane::readFirstLine(c.initPath).toLatin1();
     reference = corvane::readFirstLine(c.referencePath);
-    for (const int threads : {1, 2}) {
-        for (const int lanes : {1, 2, 4, 8, 12, 16}) {
-            const std::string name = "layout/" + c.name.toStdString() +
-                                     "/lanes:" + std::to_string(lanes) +
-                                     "/threads:" + std::to_string(threads);
+    struct Layout {
+        const char* name;
+        bool rows;
+        bool byteColumns;
+    };
+    for (const Layout layout :
+         {Layout{"byte_columns16", false, true}, Layout{"class_columns16", false, false},
+          Layout{"class_rows32", true, false}}) {
+        for (const int lanes : {1, 2, 4, 8, 12}) {
+            const std::string name = "layout/" + c.name.toStdString() + "/" + layout.name +
+                                     "/lanes:" + std::to_string(lanes);
             benchmark::RegisterBenchmark(
                 name.c_str(),
-                [lanes, threads](benchmark::State& state) {
+                [layout, lanes](benchmark::State& state) {
                     corvane::ScanTuning& tuning = corvane::scanTuning();
                     const corvane::ScanTuning saved = tuning;
                     tuning.lanes = lanes;
-                    tuning.threads = threads;
+                    tuning.rowTable = layout.rows;
+                    tuning.byteColumnsMax = layout.byteColumns ? saved.byteColumnsMax : 0;
+                    // The search is prepared anew each time (found commands are not searched
+                    // again), outside the measured time.
+                    const corvane::CommandSet set = corvane::commandSetOf(reference, kSeparator);
                     for (auto _ : state) {
-                        benchmark::DoNotOptimize(
-                            corvane::FilterCommandList(reference, init, kSeparator));
+                        state.PauseTiming();
+                        corvane::CommandSearch search(set.distinct);
+                        state.ResumeTiming();
+                        search.scan(init.constData(), init.size());
                     }
                     tuning = saved;
                     state.SetBytesProcessed(state.iterations() * init.size());
@@ -318,9 +375,12 @@ int main(int argc, char** argv) {
     for (const BenchCase& c : cases) {
         registerCase(c);
     }
-    if (qEnvironmentVariableIsSet("CORVANE_BENCH_LAYOUTS")) {
-        registerLayouts(cases.back());
-    }
+    // Layouts on the Init line nearest to 64 MiB: larger than the caches, small enough to hold.
+    const auto nearest =
+        std::min_element(cases.begin(), cases.end(), [](const auto& a, const auto& b) {
+            return std::abs(a.initBytes - (64 << 20)) < std::abs(b.initBytes - (64 << 20));
+        });
+    registerLayouts(*nearest);
     registerCutoff(folder);
 
     SummaryReporter reporter;
@@ -328,13 +388,17 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     std::printf(
-        "\nPeak memory is the growth of the peak resident size over the program's own\n"
-        "baseline, one run in a child process. The literal method's time at the sizes\n"
-        "where it is sampled is its reading time plus the search time of every n-th\n"
-        "command, multiplied by n.\n\n");
-    std::printf("%-34s %9s %9s %12s %9s %8s | %7s %7s %8s %7s  (MiB)\n", "case", "read ms",
-                "memchr ms", "literal ms", "engine ms", "eng/mch", "read", "memchr", "literal",
-                "engine");
+        "\nTimes are per run: elapsed (wall) and processor time of all threads (cpu). The\n"
+        "literal method is sampled where it would take minutes: every n-th Reference command is\n"
+        "searched, its search time multiplied by n and its reading time added (1/n in the\n"
+        "table). Peak memory is the growth of the peak resident size over the program's own\n"
+        "baseline, measured in a child process running the method once.\n\n");
+    std::printf("%-33s %8s %8s %8s %11s %18s %8s %8s %7s %7s | %5s %6s %7s %6s\n", "case", "read",
+                "memchr", "memchr", "literal", "literal", "engine", "engine", "eng/mch", "eng/mch",
+                "read", "memchr", "literal", "engine");
+    std::printf("%-33s %8s %8s %8s %11s %18s %8s %8s %7s %7s | %5s %6s %7s %6s\n", "", "wall ms",
+                "wall ms", "cpu ms", "wall ms", "cpu ms", "wall ms", "cpu ms", "wall", "cpu", "MiB",
+                "MiB", "MiB", "MiB");
     for (const BenchCase& c : cases) {
         const auto found = gResults.find(c.name.toStdString());
         if (found == gResults.end()) {
@@ -346,17 +410,21 @@ int main(int argc, char** argv) {
                 row[method].peakMiB = peakAboveBaseline(argv[0], method, c);
             }
         }
-        const auto ms = [&row](const char* method) { return row[method].seconds * 1e3; };
-        const QString literal = row["literal"].literalStep > 1
-                                    ? QStringLiteral("%1 (1/%2)")
-                                          .arg(ms("literal"), 0, 'f', 0)
-                                          .arg(row["literal"].literalStep)
-                                    : QString::number(ms("literal"), 'f', 2);
-        std::printf("%-34s %9.2f %9.2f %12s %9.2f %8.2f | %7.1f %7.1f %8.1f %7.1f\n",
-                    qPrintable(c.name), ms("read"), ms("memchr"), qPrintable(literal), ms("engine"),
-                    row["memchr"].seconds > 0 ? ms("engine") / ms("memchr") : 0.0,
-                    row["read"].peakMiB, row["memchr"].peakMiB, row["literal"].peakMiB,
-                    row["engine"].peakMiB);
+        const auto wall = [&row](const char* method) { return row[method].seconds * 1e3; };
+        const auto cpu = [&row](const char* method) { return row[method].cpuSeconds * 1e3; };
+        const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+        const QString literalCpu = QString::number(cpu("literal"), 'f', 2) +
+                                   (row["literal"].literalStep > 1
+                                        ? QStringLiteral(" (1/%1)").arg(row["literal"].literalStep)
+                                        : QString());
+        std::printf(
+            "%-33s %8.2f %8.2f %8.2f %11.2f %18s %8.2f %8.2f %7.2f %7.2f | %5.1f %6.1f %7.1f "
+            "%6.1f\n",
+            qPrintable(c.name), wall("read"), wall("memchr"), cpu("memchr"), wall("literal"),
+            qPrintable(literalCpu), wall("engine"), cpu("engine"),
+            ratio(wall("engine"), wall("memchr")), ratio(cpu("engine"), cpu("memchr")),
+            row["read"].peakMiB, row["memchr"].peakMiB, row["literal"].peakMiB,
+            row["engine"].peakMiB);
     }
     return 0;
 }
