@@ -10,6 +10,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    // Lets the desktop match the running window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("corvane"));
 
     corvane::QtPlatform platform;
     const auto userSettings = corvane::SettingsStore::openUserSettings();
