@@ -12,12 +12,7 @@ QString literalFilterCommandList(const QString& reference, const QString& init,
     const qsizetype k = separator.size();
     // The last cut always computes N + K; past the 16-bit range there is no result at all.
     if (n + k > kCommandListLimit) {
-        throw OverflowError(
-            QStringLiteral("The Reference command list is too long: %1 characters with a "
-                           "separator of %2, where at most %3 fit together.")
-                .arg(n)
-                .arg(k)
-                .arg(kCommandListLimit));
+        throw OverflowError(QStringLiteral("The Reference command list is too long."));
     }
 
     QString result;

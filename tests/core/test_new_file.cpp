@@ -1,21 +1,18 @@
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <grp.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
-#include <optional>
 
 #include "core/command_files.h"
 #include "core/error.h"
@@ -26,535 +23,200 @@ namespace {
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(file.errorString()));
-    QCOMPARE(file.write(bytes), bytes.size());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
-// The file's bytes, read also when its mode forbids it to its owner; the mode is restored.
 QByteArray bytesOf(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat s {};
-    const bool unreadable = ::stat(name.constData(), &s) == 0 && !(s.st_mode & S_IRUSR);
-    if (unreadable) {
-        ::chmod(name.constData(), s.st_mode | S_IRUSR);
-    }
     QFile file(path);
-    const QByteArray bytes =
-        file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArrayLiteral("<unreadable>");
-    if (unreadable) {
-        ::chmod(name.constData(), s.st_mode & 07777);
-    }
-    return bytes;
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>"_ba;
 }
 
-struct stat statOf(const QString& path) {
-    struct stat s {};
-    if (::lstat(QFile::encodeName(path).constData(), &s) != 0) {
-        s.st_ino = 0;
-    }
-    return s;
+QString reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-void setMode(const QString& path, mode_t mode) {
-    QVERIFY2(::chmod(QFile::encodeName(path).constData(), mode) == 0, std::strerror(errno));
+// Administrator rights let every write through, so the unprivileged cases run as nobody.
+const passwd* const kOther = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+
+void giveToOther(const QString& path) {
+    if (kOther != nullptr) {
+        ::lchown(QFile::encodeName(path).constData(), kOther->pw_uid, kOther->pw_gid);
+    }
 }
 
-// The account that the failure tests run as when this process has administrator rights,
-// because those rights would let every write through.
-struct Account {
-    uid_t uid;
-    gid_t gid;
-};
-
-std::optional<Account> unprivilegedAccount() {
-    if (::geteuid() != 0) {
-        return Account{::geteuid(), ::getegid()};
-    }
-    const passwd* nobody = ::getpwnam("nobody");
-    if (nobody == nullptr) {
-        return std::nullopt;
-    }
-    return Account{nobody->pw_uid, nobody->pw_gid};
-}
-
-// Hands path to account; false where the system does not allow it (a container without
-// other accounts), in which case the test is skipped.
-bool giveTo(const QString& path, const Account& account) {
-    return ::geteuid() != 0 ||
-           ::lchown(QFile::encodeName(path).constData(), account.uid, account.gid) == 0;
-}
-
-constexpr char kNoAccountChange[] = "could not change the account";
-
-// How writeNewFile ended in a child process: "ok", or the text of the error it threw.
-struct Outcome {
-    bool ok = false;
-    QString error;
-};
-
-struct ChildLimits {
-    std::optional<Account> account;  // drop to this account first
-    rlim_t fileSize = RLIM_INFINITY;
-};
-
-// Runs writeNewFile in a forked child, so that lowered rights and a file-size limit never
-// touch the test process itself.
-Outcome writeInChild(const QString& path, const QString& line, const ChildLimits& limits) {
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0) {
-        return {false, u"pipe failed"_s};
-    }
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(pipeEnds[0]);
-        ::close(pipeEnds[1]);
-        return {false, u"fork failed"_s};
-    }
-    if (pid == 0) {
-        ::close(pipeEnds[0]);
-        QByteArray report;
-        if (limits.account && ::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(limits.account->gid) != 0 ||
-             ::setuid(limits.account->uid) != 0)) {
-            report = kNoAccountChange;
-        } else {
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit size{limits.fileSize, limits.fileSize};
-            ::setrlimit(RLIMIT_FSIZE, &size);
-            try {
-                corvane::writeNewFile(path, line);
-                report = "ok";
-            } catch (const corvane::FileError& error) {
-                report = "E" + error.message().toUtf8();
-            } catch (const std::exception& error) {
-                report = QByteArray("unexpected error: ") + error.what();
-            }
-        }
-        const char* data = report.constData();
-        for (qsizetype left = report.size(); left > 0;) {
-            const ssize_t written = ::write(pipeEnds[1], data, size_t(left));
-            if (written <= 0) {
-                break;
-            }
-            data += written;
-            left -= written;
-        }
-        ::_exit(0);
-    }
-    ::close(pipeEnds[1]);
-    QByteArray report;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
-        report.append(buffer, got);
-    }
-    ::close(pipeEnds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status)) {
-        return {false, u"the child ended by signal %1"_s.arg(WTERMSIG(status))};
-    }
-    if (report == "ok") {
-        return {true, {}};
-    }
-    if (report.startsWith('E')) {
-        return {false, QString::fromUtf8(report.mid(1))};
-    }
-    return {false, u"no error report: "_s + QString::fromUtf8(report)};
-}
-
-enum class Target { ReadOnlyFile, Folder, MissingFolder, NameTooLong, FileAsFolder };
-
-enum class Place { ReadOnlyFile, ReadOnlyFolder, ExistingFileInReadOnlyFolder, OtherUsersFile };
+enum class Target { ReadOnly, Writable, Absent, Folder, MissingFolder };
+enum class Runner { AsIs, Unprivileged, SizeLimited };
 
 }  // namespace
 
 Q_DECLARE_METATYPE(Target)
-Q_DECLARE_METATYPE(Place)
+Q_DECLARE_METATYPE(Runner)
 
 class TestNewFile : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void writesTheLineAndCarriageReturnLineFeed_data();
-    void writesTheLineAndCarriageReturnLineFeed();
-    void refusesWhatCannotBeWritten_data();
-    void refusesWhatCannotBeWritten();
-    void refusesWhatAnUnprivilegedUserMayNotWrite_data();
-    void refusesWhatAnUnprivilegedUserMayNotWrite();
-    void replacedFileKeepsItsPermissions_data();
-    void replacedFileKeepsItsPermissions();
-    void replacedFileKeepsItsOwner();
-    void newFileGetsTheUsualMode();
-    void failedWriteLeavesTheEarlierFile_data();
-    void failedWriteLeavesTheEarlierFile();
-    void symbolicLinkIsFollowedAndKept();
-    void sameFileUnderAnotherSpelling_data();
-    void sameFileUnderAnotherSpelling();
-
-private:
     std::unique_ptr<QTemporaryDir> dir_;
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+    }
+    void cleanup() { ::chmod(QFile::encodeName(dir_->filePath(u"s"_s)).constData(), 0700); }
+
+    void writesTheLineAndCrLfKeepingModeAndOwner_data() {
+        QTest::addColumn<int>("mode");  // of the earlier file; -1 for none
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QByteArray>("bytes");
+
+        QTest::newRow("a new file holds the line and CR LF with the usual mode")
+            << -1 << u"A;D"_s << "A;D\r\n"_ba;
+        QTest::newRow("an empty line replaces a longer private file with CR LF alone")
+            << 0600 << QString() << "\r\n"_ba;
+        QTest::newRow("an executable file keeps its mode and line feeds stay single")
+            << 0755 << u"A\n;C\n"_s << "A\n;C\n\r\n"_ba;
+    }
+
+    void writesTheLineAndCrLfKeepingModeAndOwner() {
+        QFETCH(int, mode);
+        QFETCH(QString, line);
+        QFETCH(QByteArray, bytes);
+
+        const QString file = dir_->filePath(u"New_ref.dat"_s);
+        // A file created the ordinary way shows the usual mode.
+        writeBytes(file, "OLD;OLD;OLD\r\nsecond line\r\n"_ba);
+        if (mode >= 0) {
+            ::chmod(QFile::encodeName(file).constData(), mode_t(mode));
+            giveToOther(file);
+        }
+        const auto permissions = QFile::permissions(file);
+        const uint owner = QFileInfo(file).ownerId();
+        if (mode < 0) {
+            QVERIFY(QFile::remove(file));
+        }
+
+        corvane::writeNewFile(file, line);
+
+        QCOMPARE(bytesOf(file), bytes);
+        QCOMPARE(QFile::permissions(file), permissions);
+        QCOMPARE(QFileInfo(file).ownerId(), owner);
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
+    }
+
+    void refusesAndKeepsTheEarlierFile_data() {
+        QTest::addColumn<Target>("target");
+        QTest::addColumn<bool>("lockedFolder");
+        QTest::addColumn<Runner>("runner");
+        QTest::addColumn<QString>("reason");
+
+        QTest::newRow("a read-only New file is refused, also with administrator rights")
+            << Target::ReadOnly << false << Runner::AsIs << u"read-only"_s;
+        QTest::newRow("a read-only New file is refused to an unprivileged user")
+            << Target::ReadOnly << false << Runner::Unprivileged << u"read-only"_s;
+        QTest::newRow("a New file in a read-only folder is refused to an unprivileged user")
+            << Target::Absent << true << Runner::Unprivileged << reason(EACCES);
+        QTest::newRow("a writable New file in a read-only folder is refused and kept")
+            << Target::Writable << true << Runner::Unprivileged << reason(EACCES);
+        QTest::newRow("a folder in the New file's place is refused")
+            << Target::Folder << false << Runner::AsIs << u"folder"_s;
+        QTest::newRow("a New file in a missing folder is refused")
+            << Target::MissingFolder << false << Runner::AsIs << reason(ENOENT);
+        QTest::newRow("a write cut short by the file-size limit keeps the earlier file")
+            << Target::Writable << false << Runner::SizeLimited << reason(EFBIG);
+        QTest::newRow("a first write cut short by the file-size limit leaves no file")
+            << Target::Absent << false << Runner::SizeLimited << reason(EFBIG);
+    }
+
+    void refusesAndKeepsTheEarlierFile() {
+        QFETCH(Target, target);
+        QFETCH(bool, lockedFolder);
+        QFETCH(Runner, runner);
+        QFETCH(QString, reason);
+
+        const QString folder = dir_->filePath(u"s"_s);
+        const QString path =
+            folder + (target == Target::MissingFolder ? u"/gone/New.dat"_s : u"/New.dat"_s);
+        QVERIFY(QDir().mkpath(target == Target::Folder ? path : folder));
+        if (target == Target::ReadOnly || target == Target::Writable) {
+            writeBytes(path, "EARLIER;LINE\r\n"_ba);
+        }
+        const bool unprivileged = runner == Runner::Unprivileged;
+        for (const QString& owned : {dir_->path(), folder, path}) {
+            if (unprivileged) {
+                giveToOther(owned);
+            }
+        }
+        if (target == Target::ReadOnly) {
+            ::chmod(QFile::encodeName(path).constData(), 0444);
+        }
+        ::chmod(QFile::encodeName(folder).constData(), lockedFolder ? 0555 : 0755);
+        const QByteArray before = bytesOf(path);
+        const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+
+        // Lowered rights and the file-size limit are set in a child and never touch this process.
+        const pid_t child = ::fork();
+        if (child == 0) {
+            rlimit size{};
+            ::getrlimit(RLIMIT_FSIZE, &size);
+            size.rlim_cur = runner == Runner::SizeLimited ? 4096 : size.rlim_cur;
+            ::signal(SIGXFSZ, SIG_IGN);
+            if (::setrlimit(RLIMIT_FSIZE, &size) != 0 ||
+                (unprivileged && kOther != nullptr &&
+                 (::setgid(kOther->pw_gid) != 0 || ::setuid(kOther->pw_uid) != 0))) {
+                ::_exit(2);
+            }
+            try {
+                corvane::writeNewFile(path, QString(10000, u'N'));
+            } catch (const corvane::Error& error) {
+                const QString message = error.message();
+                qWarning("%s", qPrintable(message));
+                ::_exit(message.contains(u"New file"_s) && message.contains(path) &&
+                                message.contains(reason)
+                            ? 0
+                            : 1);
+            }
+            ::_exit(1);
+        }
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 2) {
+            QSKIP("this process cannot lower its rights or its file-size limit");
+        }
+        QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0,
+                 "the New file was written, or its error above lacks the file or the reason");
+        QCOMPARE(bytesOf(path), before);
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), entries);
+    }
+
+    void sameFileUnderAnotherSpelling_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+
+        QTest::newRow("a symbolic link is its target") << u"link"_s << u"ref"_s << true;
+        QTest::newRow("a hard link is the same file") << u"hard"_s << u"ref"_s << true;
+        QTest::newRow("a path through .. is the same file") << u"s/../ref"_s << u"ref"_s << true;
+        QTest::newRow("a doubled separator is the same file") << u"s//x"_s << u"s/x"_s << true;
+        QTest::newRow("two files are different") << u"ref"_s << u"s/x"_s << false;
+        QTest::newRow("a missing file is never the same") << u"gone"_s << u"gone"_s << false;
+    }
+
+    void sameFileUnderAnotherSpelling() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+
+        const QString at = dir_->path() + u'/';
+        QVERIFY(QDir().mkdir(at + u"s"_s));
+        writeBytes(at + u"ref"_s, "R"_ba);
+        writeBytes(at + u"s/x"_s, "R"_ba);
+        QVERIFY(QFile::link(at + u"ref"_s, at + u"link"_s));
+        QCOMPARE(::link(QFile::encodeName(at + u"ref"_s), QFile::encodeName(at + u"hard"_s)), 0);
+
+        QCOMPARE(corvane::isSameFile(at + a, at + b), same);
+        QCOMPARE(corvane::isSameFile(at + b, at + a), same);
+    }
 };
-
-void TestNewFile::init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-}
-
-void TestNewFile::cleanup() {
-    // Read-only folders left by a test would keep the temporary folder from being removed.
-    QDirIterator folders(dir_->path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                         QDirIterator::Subdirectories);
-    while (folders.hasNext()) {
-        ::chmod(QFile::encodeName(folders.next()).constData(), 0700);
-    }
-    dir_.reset();
-}
-
-void TestNewFile::writesTheLineAndCarriageReturnLineFeed_data() {
-    QTest::addColumn<QByteArray>("earlier");
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QByteArray>("bytes");
-
-    QTest::newRow("a line ends with a carriage return and a line feed")
-        << QByteArray() << u"A;D"_s << "A;D\r\n"_ba;
-    QTest::newRow("an empty line is only a carriage return and a line feed")
-        << QByteArray() << QString() << "\r\n"_ba;
-    QTest::newRow("line feeds inside the line stay single")
-        << QByteArray() << u"A\n;C\n"_s << "A\n;C\n\r\n"_ba;
-    QTest::newRow("ISO 8859-1 characters are one byte each")
-        << QByteArray() << u"\u00b5V;90\u00b0;\u00ff"_s << "\xb5V;90\xb0;\xff\r\n"_ba;
-    QTest::newRow("a longer earlier file leaves nothing behind")
-        << "OLD;OLD;OLD;OLD\r\nsecond\r\n"_ba << u"NEW"_s << "NEW\r\n"_ba;
-    QTest::newRow("an earlier file is replaced also by an empty line")
-        << "OLD\r\n"_ba << QString() << "\r\n"_ba;
-}
-
-void TestNewFile::writesTheLineAndCarriageReturnLineFeed() {
-    QFETCH(QByteArray, earlier);
-    QFETCH(QString, line);
-    QFETCH(QByteArray, bytes);
-
-    const QString path = dir_->filePath(u"New_ref.dat"_s);
-    if (!earlier.isEmpty()) {
-        writeBytes(path, earlier);
-    }
-    corvane::writeNewFile(path, line);
-
-    QCOMPARE(bytesOf(path), bytes);
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{u"New_ref.dat"_s});
-}
-
-void TestNewFile::refusesWhatCannotBeWritten_data() {
-    QTest::addColumn<Target>("target");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("reason");
-
-    // With administrator rights the platform would replace these files; they are refused anyway.
-    QTest::newRow("a read-only New file is refused")
-        << Target::ReadOnlyFile << 0444 << u"read-only"_s;
-    QTest::newRow("a New file only its owner may read is refused")
-        << Target::ReadOnlyFile << 0400 << u"read-only"_s;
-    QTest::newRow("a New file without any permission is refused")
-        << Target::ReadOnlyFile << 0 << u"read-only"_s;
-    QTest::newRow("a folder in the New file's place is refused")
-        << Target::Folder << 0 << u"folder"_s;
-    QTest::newRow("a New file in a missing folder is refused")
-        << Target::MissingFolder << 0 << QString::fromLocal8Bit(std::strerror(ENOENT));
-    QTest::newRow("a New file name that is too long is refused")
-        << Target::NameTooLong << 0 << QString::fromLocal8Bit(std::strerror(ENAMETOOLONG));
-    QTest::newRow("a New file below a file instead of a folder is refused")
-        << Target::FileAsFolder << 0 << QString::fromLocal8Bit(std::strerror(ENOTDIR));
-}
-
-void TestNewFile::refusesWhatCannotBeWritten() {
-    QFETCH(Target, target);
-    QFETCH(int, mode);
-    QFETCH(QString, reason);
-
-    QString path = dir_->filePath(u"New_ref.dat"_s);
-    const QByteArray earlier = "EARLIER;LINE\r\n"_ba;
-    switch (target) {
-        case Target::ReadOnlyFile:
-            writeBytes(path, earlier);
-            setMode(path, mode_t(mode));
-            break;
-        case Target::Folder:
-            QVERIFY(QDir().mkdir(path));
-            break;
-        case Target::MissingFolder:
-            path = dir_->filePath(u"missing/New_ref.dat"_s);
-            break;
-        case Target::NameTooLong:
-            path = dir_->filePath(QString(300, u'n') + u".dat"_s);
-            break;
-        case Target::FileAsFolder:
-            writeBytes(dir_->filePath(u"plain"_s), earlier);
-            path = dir_->filePath(u"plain/New_ref.dat"_s);
-            break;
-    }
-    const auto before = statOf(path);
-
-    try {
-        corvane::writeNewFile(path, u"NEW"_s);
-        QFAIL("the New file was written");
-    } catch (const corvane::FileError& error) {
-        const QString message = error.message();
-        QVERIFY2(
-            message.contains(u"New file"_s) && message.contains(path) && message.contains(reason),
-            qPrintable(message));
-    }
-    const auto after = statOf(path);
-    QCOMPARE(after.st_ino, before.st_ino);
-    QCOMPARE(after.st_mode, before.st_mode);
-    if (target == Target::ReadOnlyFile) {
-        QCOMPARE(bytesOf(path), earlier);
-    }
-}
-
-void TestNewFile::refusesWhatAnUnprivilegedUserMayNotWrite_data() {
-    QTest::addColumn<Place>("place");
-    QTest::addColumn<QString>("reason");
-
-    QTest::newRow("a read-only New file is refused") << Place::ReadOnlyFile << u"read-only"_s;
-    QTest::newRow("a New file in a read-only folder is refused")
-        << Place::ReadOnlyFolder << QString::fromLocal8Bit(std::strerror(EACCES));
-    QTest::newRow("an existing New file in a read-only folder is refused and kept")
-        << Place::ExistingFileInReadOnlyFolder << QString::fromLocal8Bit(std::strerror(EACCES));
-    QTest::newRow("another user's New file in the user's own folder is refused and kept")
-        << Place::OtherUsersFile << QString::fromLocal8Bit(std::strerror(EACCES));
-}
-
-void TestNewFile::refusesWhatAnUnprivilegedUserMayNotWrite() {
-    QFETCH(Place, place);
-    QFETCH(QString, reason);
-
-    const auto account = unprivilegedAccount();
-    if (!account) {
-        QSKIP("no unprivileged account to run as");
-    }
-    if (place == Place::OtherUsersFile && ::geteuid() != 0) {
-        QSKIP("only an administrator can give the file to another user");
-    }
-    const QString folder = dir_->filePath(u"setups"_s);
-    QVERIFY(QDir().mkdir(folder));
-    if (!giveTo(dir_->path(), *account) || !giveTo(folder, *account)) {
-        QSKIP("files cannot be given to an unprivileged account here");
-    }
-    const QString path = folder + u"/New_ref.dat"_s;
-    const QByteArray earlier = "EARLIER;LINE\r\n"_ba;
-    if (place != Place::ReadOnlyFolder) {
-        writeBytes(path, earlier);
-        if (place != Place::OtherUsersFile) {
-            QVERIFY(giveTo(path, *account));
-        }
-        setMode(path, place == Place::ReadOnlyFile ? 0444 : 0644);
-    }
-    if (place == Place::ReadOnlyFolder || place == Place::ExistingFileInReadOnlyFolder) {
-        setMode(folder, 0555);
-    }
-    const auto before = statOf(path);
-
-    const Outcome outcome = writeInChild(path, u"NEW"_s, {account, RLIM_INFINITY});
-    if (outcome.error.endsWith(QLatin1String(kNoAccountChange))) {
-        QSKIP("this process cannot act as an unprivileged account");
-    }
-
-    QVERIFY2(!outcome.ok, "the New file was written");
-    QVERIFY2(outcome.error.contains(u"New file"_s) && outcome.error.contains(path) &&
-                 outcome.error.contains(reason),
-             qPrintable(outcome.error));
-    const auto after = statOf(path);
-    QCOMPARE(after.st_ino, before.st_ino);
-    if (place != Place::ReadOnlyFolder) {
-        QCOMPARE(bytesOf(path), earlier);
-    }
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(),
-             place == Place::ReadOnlyFolder ? 0 : 1);
-}
-
-void TestNewFile::replacedFileKeepsItsPermissions_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("unprivileged");
-
-    const std::pair<const char*, int> modes[] = {
-        {"private", 0600},
-        {"readable by the group", 0640},
-        {"writable by the group", 0664},
-        {"writable by the group only", 0464},
-        {"readable by everyone and executable", 0755},
-        {"writable by the owner only", 0200},
-    };
-    for (const auto& [name, mode] : modes) {
-        QTest::addRow("a file %s keeps its mode", name) << mode << false;
-    }
-    for (const auto& [name, mode] : modes) {
-        if (mode & 0200) {
-            QTest::addRow("a file %s keeps its mode for an unprivileged user", name)
-                << mode << true;
-        }
-    }
-}
-
-void TestNewFile::replacedFileKeepsItsPermissions() {
-    QFETCH(int, mode);
-    QFETCH(bool, unprivileged);
-
-    const QString path = dir_->filePath(u"New_ref.dat"_s);
-    writeBytes(path, "EARLIER\r\n"_ba);
-    setMode(path, mode_t(mode));
-
-    if (unprivileged) {
-        const auto account = unprivilegedAccount();
-        if (!account) {
-            QSKIP("no unprivileged account to run as");
-        }
-        if (!giveTo(dir_->path(), *account) || !giveTo(path, *account)) {
-            QSKIP("files cannot be given to an unprivileged account here");
-        }
-        const Outcome outcome = writeInChild(path, u"NEW"_s, {account, RLIM_INFINITY});
-        if (outcome.error.endsWith(QLatin1String(kNoAccountChange))) {
-            QSKIP("this process cannot act as an unprivileged account");
-        }
-        QVERIFY2(outcome.ok, qPrintable(outcome.error));
-    } else {
-        if (::geteuid() != 0 && !(mode & 0200)) {
-            QSKIP("only an administrator can write a file its owner may not write");
-        }
-        corvane::writeNewFile(path, u"NEW"_s);
-    }
-
-    QCOMPARE(bytesOf(path), "NEW\r\n"_ba);
-    QCOMPARE(statOf(path).st_mode & 07777, mode_t(mode));
-}
-
-void TestNewFile::replacedFileKeepsItsOwner() {
-    if (::geteuid() != 0) {
-        QSKIP("only an administrator replaces files of other users");
-    }
-    const auto account = unprivilegedAccount();
-    if (!account) {
-        QSKIP("no other account to own the file");
-    }
-    const QString path = dir_->filePath(u"New_ref.dat"_s);
-    writeBytes(path, "EARLIER\r\n"_ba);
-    setMode(path, 0640);
-    if (!giveTo(path, *account)) {
-        QSKIP("files cannot be given to another account here");
-    }
-
-    corvane::writeNewFile(path, u"NEW"_s);
-
-    const auto after = statOf(path);
-    QCOMPARE(bytesOf(path), "NEW\r\n"_ba);
-    QCOMPARE(after.st_uid, account->uid);
-    QCOMPARE(after.st_gid, account->gid);
-    QCOMPARE(after.st_mode & 07777, mode_t(0640));
-}
-
-void TestNewFile::newFileGetsTheUsualMode() {
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    const QString path = dir_->filePath(u"New_ref.dat"_s);
-
-    corvane::writeNewFile(path, u"NEW"_s);
-
-    QCOMPARE(statOf(path).st_mode & 07777, mode_t(0666 & ~mask));
-}
-
-void TestNewFile::failedWriteLeavesTheEarlierFile_data() {
-    QTest::addColumn<bool>("earlierFile");
-    QTest::addColumn<int>("lineLength");
-
-    QTest::newRow("a line that fits the write buffer keeps the earlier file") << true << 10000;
-    QTest::newRow("a line larger than the write buffer keeps the earlier file") << true << 30000;
-    QTest::newRow("a failed first write leaves no file behind") << false << 10000;
-}
-
-void TestNewFile::failedWriteLeavesTheEarlierFile() {
-    QFETCH(bool, earlierFile);
-    QFETCH(int, lineLength);
-
-    const QString path = dir_->filePath(u"New_ref.dat"_s);
-    const QByteArray earlier = QByteArray(1000, 'E') + "\r\n"_ba;
-    if (earlierFile) {
-        writeBytes(path, earlier);
-    }
-
-    // The file-size limit makes the disk refuse the write part way through.
-    const Outcome outcome =
-        writeInChild(path, QString(lineLength, u'N'), {std::nullopt, rlim_t(4096)});
-
-    QVERIFY2(!outcome.ok, "the write was reported as done");
-    QVERIFY2(outcome.error.contains(u"New file"_s) && outcome.error.contains(path) &&
-                 outcome.error.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
-             qPrintable(outcome.error));
-    if (earlierFile) {
-        QCOMPARE(bytesOf(path), earlier);
-    } else {
-        QVERIFY(!QFileInfo::exists(path));
-    }
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden).size(), earlierFile ? 1 : 0);
-}
-
-void TestNewFile::symbolicLinkIsFollowedAndKept() {
-    QVERIFY(QDir().mkdir(dir_->filePath(u"store"_s)));
-    const QString target = dir_->filePath(u"store/New_ref.dat"_s);
-    const QString link = dir_->filePath(u"New_ref.dat"_s);
-    writeBytes(target, "EARLIER\r\n"_ba);
-    setMode(target, 0640);
-    QVERIFY(QFile::link(target, link));
-
-    corvane::writeNewFile(link, u"NEW"_s);
-
-    QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(QFileInfo(link).symLinkTarget(), target);
-    QCOMPARE(bytesOf(target), "NEW\r\n"_ba);
-    QCOMPARE(statOf(target).st_mode & 07777, mode_t(0640));
-}
-
-void TestNewFile::sameFileUnderAnotherSpelling_data() {
-    QTest::addColumn<QString>("a");
-    QTest::addColumn<QString>("b");
-    QTest::addColumn<bool>("same");
-
-    QTest::newRow("the same spelling is the same file") << u"ref.dat"_s << u"ref.dat"_s << true;
-    QTest::newRow("a symbolic link is the same file as its target")
-        << u"link.dat"_s << u"ref.dat"_s << true;
-    QTest::newRow("a path through .. is the same file")
-        << u"sub/../ref.dat"_s << u"ref.dat"_s << true;
-    QTest::newRow("a doubled separator is the same file")
-        << u"sub//x.dat"_s << u"sub/x.dat"_s << true;
-    QTest::newRow("a hard link is the same file") << u"hard.dat"_s << u"ref.dat"_s << true;
-    QTest::newRow("two files are different") << u"ref.dat"_s << u"init.dat"_s << false;
-    QTest::newRow("names differing in letter case are different files here")
-        << u"ref.dat"_s << u"REF.dat"_s << false;
-    QTest::newRow("a missing file is never the same") << u"gone.dat"_s << u"gone.dat"_s << false;
-    QTest::newRow("a missing file is not an existing one")
-        << u"gone.dat"_s << u"ref.dat"_s << false;
-    QTest::newRow("an empty path is no file") << QString() << QString() << false;
-}
-
-void TestNewFile::sameFileUnderAnotherSpelling() {
-    QFETCH(QString, a);
-    QFETCH(QString, b);
-    QFETCH(bool, same);
-
-    QVERIFY(QDir().mkdir(dir_->filePath(u"sub"_s)));
-    for (const auto& name : {u"ref.dat"_s, u"REF.dat"_s, u"init.dat"_s, u"sub/x.dat"_s}) {
-        writeBytes(dir_->filePath(name), name.toUtf8());
-    }
-    QVERIFY(QFile::link(dir_->filePath(u"ref.dat"_s), dir_->filePath(u"link.dat"_s)));
-    QVERIFY(::link(QFile::encodeName(dir_->filePath(u"ref.dat"_s)).constData(),
-                   QFile::encodeName(dir_->filePath(u"hard.dat"_s)).constData()) == 0);
-    const auto full = [this](const QString& name) {
-        return name.isEmpty() ? name : dir_->path() + u"/"_s + name;
-    };
-
-    QCOMPARE(corvane::isSameFile(full(a), full(b)), same);
-    QCOMPARE(corvane::isSameFile(full(b), full(a)), same);
-}
 
 QTEST_GUILESS_MAIN(TestNewFile)
 #include "test_new_file.moc"
