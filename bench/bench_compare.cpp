@@ -271,7 +271,7 @@ public:
 };
 
 // The table layouts and lane counts on an Init line in memory, one thread: what the shipped
-// choice (one 16-bit column per byte value, eight lanes) was measured against.
+// choice (16-bit columns by character class, eight lanes) was measured against.
 void registerLayouts(const BenchCase& c) {
     static QByteArray init;
     static QString reference;
@@ -280,11 +280,8 @@ void registerLayouts(const BenchCase& c) {
     struct Layout {
         const char* name;
         bool rows;
-        bool byteColumns;
     };
-    for (const Layout layout :
-         {Layout{"byte_columns16", false, true}, Layout{"class_columns16", false, false},
-          Layout{"class_rows32", true, false}}) {
+    for (const Layout layout : {Layout{"class_columns16", false}, Layout{"class_rows32", true}}) {
         for (const int lanes : {1, 2, 4, 8, 12}) {
             const std::string name = "layout/" + c.name.toStdString() + "/" + layout.name +
                                      "/lanes:" + std::to_string(lanes);
@@ -295,7 +292,6 @@ void registerLayouts(const BenchCase& c) {
                     const corvane::ScanTuning saved = tuning;
                     tuning.lanes = lanes;
                     tuning.rowTable = layout.rows;
-                    tuning.byteColumnsMax = layout.byteColumns ? saved.byteColumnsMax : 0;
                     // The search is prepared anew each time (found commands are not searched
                     // again), outside the measured time.
                     const corvane::CommandSet set = corvane::commandSetOf(reference, kSeparator);

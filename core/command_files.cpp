@@ -205,7 +205,7 @@ QString compareCommandFiles(const QString& initPath, const QString& referencePat
     if (set.distinct.isEmpty()) {
         return {};
     }
-    CommandSearch search(set.distinct, CommandSearch::Text::Bytes);
+    CommandSearch search(set.distinct);
     search.scan(init.bytes.constData(), init.bytes.size());
     if (!search.allFound()) {
         searchInitRest(initPath, initRole, init.bytes.size(), search);

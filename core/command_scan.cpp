@@ -128,9 +128,6 @@ struct CommandSearch::Impl {
     // at the top of each column. Row form (32-bit): one row per state, each entry the next
     // state's row offset. Either way one step is state = table[state + step[character]].
     std::vector<std::uint16_t> columns;
-    // Column form by byte value rather than by class, for ISO 8859-1 text: the step is then
-    // the byte times the column height, which saves one load per character.
-    std::vector<std::uint16_t> byteColumns;
     std::vector<std::uint32_t> rows;
     std::array<std::uint32_t, 256> byteStep{};
     std::vector<std::uint32_t> wideStep;  // all 65536 code units, when commands hold any >= 256
@@ -144,16 +141,7 @@ struct CommandSearch::Impl {
     std::unique_ptr<std::atomic<std::uint8_t>[]> commandFound;
     std::atomic<qsizetype> remaining{0};
 
-    bool dense() const { return !columns.empty() || !rows.empty(); }
-
     void build(const QList<QStringView>& commands);
-
-    std::uint32_t classOfWide(char16_t unit) const {
-        if (!wideClass.empty()) {
-            return wideClass[unit];
-        }
-        return unit < 256 ? byteClass[unit] : 0;
-    }
 
     // Records every command that ends at state (by number), unless that was done before.
     // Rare, and kept out of line so that the walks keep their states in registers.
@@ -361,13 +349,6 @@ void CommandSearch::Impl::build(const QList<QStringView>& commands) {
         for (std::uint32_t u = 0; u < 256; ++u) {
             byteStep[u] = byteClass[u] * nodes;
         }
-        if (qsizetype(256) * nodes <= tuning.byteColumnsMax) {
-            byteColumns.resize(std::size_t(256) * nodes);
-            for (std::size_t b = 0; b < 256; ++b) {
-                const auto column = columns.begin() + std::ptrdiff_t(byteStep[b]);
-                std::copy(column, column + nodes, byteColumns.begin() + std::ptrdiff_t(b * nodes));
-            }
-        }
         if (wide) {
             wideStep.resize(wideClass.size());
             for (std::size_t u = 0; u < wideClass.size(); ++u) {
@@ -526,11 +507,7 @@ void CommandSearch::Impl::scanRange(const Unit* text, qsizetype n, ClassOf class
     for (qsizetype begin = 0; begin < n && !allFound(); begin += kBlock) {
         // Each block reaches overlap characters into the next, like the caller's pieces.
         const qsizetype end = std::min(n, begin + kBlock + overlap);
-        if (sizeof(Unit) == 1 && !byteColumns.empty()) {
-            const std::uint32_t height = stateCount;
-            scanDenseLanes(byteColumns.data(), text + begin, end - begin,
-                           [height](Unit b) { return std::uint32_t(b) * height; });
-        } else if (!columns.empty()) {
+        if (!columns.empty()) {
             scanDenseLanes(columns.data(), text + begin, end - begin, stepOf);
         } else if (!rows.empty()) {
             scanDenseLanes(rows.data(), text + begin, end - begin, stepOf);
@@ -579,12 +556,8 @@ void CommandSearch::Impl::scanParallel(const Unit* text, qsizetype n, ClassOf cl
     }
 }
 
-CommandSearch::CommandSearch(const QList<QStringView>& commands, Text text)
-    : d(std::make_unique<Impl>()) {
+CommandSearch::CommandSearch(const QList<QStringView>& commands) : d(std::make_unique<Impl>()) {
     d->build(commands);
-    if (text == Text::Bytes && !d->byteColumns.empty()) {
-        d->columns = {};
-    }
 }
 
 CommandSearch::~CommandSearch() = default;
@@ -603,7 +576,6 @@ void CommandSearch::scan(const char* text, qsizetype size) {
 }
 
 void CommandSearch::scan(QStringView text) {
-    Q_ASSERT(!d->byteColumns.empty() ? !d->columns.empty() : true);
     const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
     if (d->wideClass.empty()) {
         // Code units above 255 occur in no command.
@@ -632,11 +604,11 @@ bool CommandSearch::allFound() const {
 
 qsizetype CommandSearch::memoryUsed() const {
     const Impl& i = *d;
-    return qsizetype(
-        sizeof(std::uint32_t) * (i.rows.size() + i.childBegin.size() + i.childClass.size() +
-                                 i.childState.size() + i.fail.size() + i.dictLink.size()) +
-        sizeof(std::int32_t) * i.command.size() + 2 * i.wideClass.size() + 2 * i.columns.size() +
-        2 * i.byteColumns.size() + 4 * i.wideStep.size() + i.stateCount + i.commandCount);
+    return qsizetype(sizeof(std::uint32_t) *
+                         (i.rows.size() + i.childBegin.size() + i.childClass.size() +
+                          i.childState.size() + i.fail.size() + i.dictLink.size()) +
+                     sizeof(std::int32_t) * i.command.size() + 2 * i.wideClass.size() +
+                     2 * i.columns.size() + 4 * i.wideStep.size() + i.stateCount + i.commandCount);
 }
 
 }  // namespace corvane

@@ -42,12 +42,8 @@ QString keptCommands(const CommandSet& set, const CommandSearch& search);
 /// at once; found() and allFound() tell what all of them have seen so far.
 class CommandSearch {
 public:
-    /// What scan() will be given: both kinds of text, or ISO 8859-1 bytes only (which lets the
-    /// search drop the tables that only UTF-16 text needs).
-    enum class Text { Any, Bytes };
-
     /// Prepares the search for commands (distinct, non-empty).
-    explicit CommandSearch(const QList<QStringView>& commands, Text text = Text::Any);
+    explicit CommandSearch(const QList<QStringView>& commands);
     ~CommandSearch();
     CommandSearch(const CommandSearch&) = delete;
     CommandSearch& operator=(const CommandSearch&) = delete;
@@ -56,7 +52,7 @@ public:
     qsizetype overlap() const;
     /// Searches a piece of ISO 8859-1 text, one byte per character.
     void scan(const char* text, qsizetype size);
-    /// Searches a piece of text by UTF-16 code units; not for a search prepared for Bytes.
+    /// Searches a piece of text by UTF-16 code units.
     void scan(QStringView text);
     /// Whether command index has occurred in a piece searched so far.
     bool found(qsizetype index) const;
@@ -89,9 +85,6 @@ struct ScanTuning {
     qsizetype tableEntriesMax = qsizetype(4) << 20;
     /// One 32-bit row per state instead of one 16-bit column per character class.
     bool rowTable = false;
-    /// Up to this many entries, ISO 8859-1 text is searched with one column per byte value
-    /// (0 turns that off).
-    qsizetype byteColumnsMax = qsizetype(4) << 20;
 };
 
 /// The tuning in force; tests and benchmarks may change it between calls.

@@ -230,27 +230,20 @@ void TestEngine::findsOneOccurrenceWhereverItLies() {
 void TestEngine::streamedFileAgreesWithTheLiteralRule_data() {
     QTest::addColumn<qsizetype>("chunkBytes");
     QTest::addColumn<int>("threads");
-    QTest::addColumn<qsizetype>("byteColumnsMax");
 
-    const qsizetype byteColumns = corvane::ScanTuning().byteColumnsMax;
-    QTest::newRow("a line in one chunk is compared in memory")
-        << qsizetype(1 << 20) << 1 << byteColumns;
-    QTest::newRow("a line over many small chunks is streamed") << qsizetype(17) << 1 << byteColumns;
-    QTest::newRow("a streamed line is searched by character class as well")
-        << qsizetype(17) << 1 << qsizetype(0);
-    QTest::newRow("two threads read small chunks in turn") << qsizetype(23) << 2 << byteColumns;
+    QTest::newRow("a line in one chunk is compared in memory") << qsizetype(1 << 20) << 1;
+    QTest::newRow("a line over many small chunks is streamed") << qsizetype(17) << 1;
+    QTest::newRow("two threads read small chunks in turn") << qsizetype(23) << 2;
 }
 
 void TestEngine::streamedFileAgreesWithTheLiteralRule() {
     QFETCH(qsizetype, chunkBytes);
     QFETCH(int, threads);
-    QFETCH(qsizetype, byteColumnsMax);
     const TuningScope scope;
     corvane::ScanTuning& tuning = corvane::scanTuning();
     tuning.chunkBytes = chunkBytes;
     tuning.threads = threads;
     tuning.parallelFrom = 1;
-    tuning.byteColumnsMax = byteColumnsMax;
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
