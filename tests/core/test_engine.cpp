@@ -234,6 +234,7 @@ void TestEngine::streamedFileAgreesWithTheLiteralRule_data() {
     QTest::newRow("a line in one chunk is compared in memory") << qsizetype(1 << 20) << 1;
     QTest::newRow("a line over many small chunks is streamed") << qsizetype(17) << 1;
     QTest::newRow("two threads read small chunks in turn") << qsizetype(23) << 2;
+    QTest::newRow("chunks shorter than the longest command") << qsizetype(3) << 2;
 }
 
 void TestEngine::streamedFileAgreesWithTheLiteralRule() {
