@@ -1,384 +1,222 @@
 // The road through the window: readiness and focus, file choice, separator choice, dropped
 // files, and one walk from an empty window to a written New file with the keyboard alone.
-#include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTest>
 #include <QUrl>
 
 #include "window_harness.h"
 
-using corvane::MessageIcon;
+using namespace Qt::StringLiterals;
 using corvane::OpenFileRequest;
 using corvane::test::WindowHarness;
-
-namespace {
-
-const QString kFilter = QStringLiteral("Data Files (*.dat)|*.dat|All Files (*.*)|*.*");
-
-// Drops the given local files on a control, as a file manager would.
-bool drop(QWidget* target, const QStringList& files) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& file : files) {
-        urls << QUrl::fromLocalFile(file);
-    }
-    data.setUrls(urls);
-    const QPoint where = target->rect().center();
-    QDragEnterEvent enter(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) {
-        return false;
-    }
-    QDropEvent dropped(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &dropped);
-    return dropped.isAccepted();
-}
-
-}  // namespace
 
 class TestRoad : public QObject {
     Q_OBJECT
 
 private slots:
-    void decidesReadiness_data();
-    void decidesReadiness();
-    void leadsTheFocusWhileTyping();
-    void clearEmptiesTheFormInOrder();
-    void doubleClicksEmptyTheFields();
-    void asksTheDialogForEachRow_data();
-    void asksTheDialogForEachRow();
-    void cancellingChangesNothing();
-    void proposesTheNewFile_data();
-    void proposesTheNewFile();
-    void switchesTheSeparator();
-    void takesADroppedFile_data();
-    void takesADroppedFile();
-    void walksToAWrittenFileWithTheKeyboard();
-};
+    void decidesReadiness_data() {
+        QTest::addColumn<QString>("init");
+        QTest::addColumn<QString>("reference");
+        QTest::addColumn<QString>("newFile");
+        QTest::addColumn<QString>("focus");  // Run is enabled when it gets the focus
+        QTest::newRow("all three inputs make Run ready")
+            << u"/s/a.dat"_s << u"/s/b.dat"_s << u"/s/new.dat"_s << u"Command_Run"_s;
+        QTest::newRow(".dat inside the name counts")
+            << u"/s/a.dat"_s << u"/s/b.dat"_s << u"/x/a.data.txt"_s << u"Command_Run"_s;
+        QTest::newRow("upper-case .DAT does not count")
+            << u"/s/a.dat"_s << u"/s/b.dat"_s << u"/x/OUT.DAT"_s << u"Text_File"_s;
+        QTest::newRow("a name without .dat sends the focus to the box")
+            << u"/s/a.dat"_s << u"/s/b.dat"_s << u"/x/out.txt"_s << u"Text_File"_s;
+        QTest::newRow("a missing Init file comes first")
+            << QString() << QString() << u"/s/new.dat"_s << u"Command_File_0"_s;
+        QTest::newRow("a missing Reference file comes next")
+            << u"/s/a.dat"_s << QString() << u"/s/new.dat"_s << u"Command_File_1"_s;
+    }
+    void decidesReadiness() {
+        QFETCH(QString, init);
+        QFETCH(QString, reference);
+        QFETCH(QString, newFile);
+        QFETCH(QString, focus);
+        WindowHarness window;
+        QVERIFY(window.show());
+        window.fill(init, reference, newFile);
+        window.form->EnableRun();
+        QCOMPARE(window.run()->isEnabled(), focus == "Command_Run"_L1);
+        QCOMPARE(WindowHarness::focused(), focus);
+    }
 
-void TestRoad::decidesReadiness_data() {
-    QTest::addColumn<QString>("init");
-    QTest::addColumn<QString>("reference");
-    QTest::addColumn<QString>("newFile");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<QString>("focus");
+    void leadsTheFocusWhileTyping() {
+        WindowHarness window;
+        QVERIFY(window.show());
+        // With a file missing, every keystroke sends the focus to that row's Find.
+        window.label(0)->setCaption(u"/s/a.dat"_s);
+        window.textFile()->setFocus();
+        QTest::keyClick(window.textFile(), Qt::Key_N);
+        QCOMPARE(WindowHarness::focused(), u"Command_File_1"_s);
+        // With both files there, the focus stays until the text holds ".dat", then goes to Run.
+        window.label(1)->setCaption(u"/s/b.dat"_s);
+        window.textFile()->setFocus();
+        QStringList focus;
+        for (const char key : {'e', 'w', '.', 'd', 'a', 't'}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            focus << WindowHarness::focused();
+        }
+        QCOMPARE(focus, QStringList(5, u"Text_File"_s) << u"Command_Run"_s);
+        QCOMPARE(window.textFile()->text(), u"new.dat"_s);
+        QVERIFY(window.run()->isEnabled());
+    }
 
-    const QString run = QStringLiteral("Command_Run");
-    const QString find0 = QStringLiteral("Command_File_0");
-    const QString find1 = QStringLiteral("Command_File_1");
-    const QString text = QStringLiteral("Text_File");
-    QTest::newRow("all three inputs make Run ready") << "/s/a.dat"
-                                                     << "/s/b.dat"
-                                                     << "/s/new.dat" << true << run;
-    QTest::newRow(".dat inside the name counts") << "/s/a.dat"
-                                                 << "/s/b.dat"
-                                                 << "/x/a.data.txt" << true << run;
-    QTest::newRow("upper-case .DAT does not count") << "/s/a.dat"
-                                                    << "/s/b.dat"
-                                                    << "/x/OUT.DAT" << false << text;
-    QTest::newRow("a name without .dat sends the focus to the box")
-        << "/s/a.dat"
-        << "/s/b.dat"
-        << "/x/out.txt" << false << text;
-    QTest::newRow("a missing Init file comes first") << ""
-                                                     << "/s/b.dat"
-                                                     << "/s/new.dat" << false << find0;
-    QTest::newRow("a missing Reference file comes next") << "/s/a.dat"
-                                                         << ""
-                                                         << "/s/new.dat" << false << find1;
-    QTest::newRow("an empty form leads to the first Find") << ""
-                                                           << ""
-                                                           << "" << false << find0;
-}
+    void emptiesTheFields() {
+        WindowHarness window;
+        QVERIFY(window.show());
+        window.fill(u"/s/a.dat"_s, u"/s/b.dat"_s, u"/s/New_b.dat"_s);
+        // An emptied label leaves Run as it was and focuses the row's Find.
+        QTest::mouseDClick(window.label(0), Qt::LeftButton);
+        QVERIFY(window.label(0)->text().isEmpty() && window.run()->isEnabled());
+        QCOMPARE(WindowHarness::focused(), u"Command_File_0"_s);
+        QTest::mouseDClick(window.label(1), Qt::LeftButton);
+        QVERIFY(window.label(1)->text().isEmpty() && window.run()->isEnabled());
+        QCOMPARE(WindowHarness::focused(), u"Command_File_1"_s);
+        // An emptied New file box re-evaluates Run.
+        window.fill(u"/s/a.dat"_s, u"/s/b.dat"_s, u"/s/New_b.dat"_s);
+        QTest::mouseDClick(window.textFile(), Qt::LeftButton);
+        QVERIFY(window.textFile()->text().isEmpty() && !window.run()->isEnabled());
+        QCOMPARE(WindowHarness::focused(), u"Text_File"_s);
 
-void TestRoad::decidesReadiness() {
-    QFETCH(QString, init);
-    QFETCH(QString, reference);
-    QFETCH(QString, newFile);
-    QFETCH(bool, enabled);
-    QFETCH(QString, focus);
+        window.fill(u"/s/a.dat"_s, u"/s/b.dat"_s, u"/s/New_b.dat"_s);
+        QTest::mouseClick(window.get<QPushButton>("Command_Clear"), Qt::LeftButton);
+        QVERIFY(window.label(0)->text().isEmpty() && window.label(1)->text().isEmpty());
+        QVERIFY(window.textFile()->text().isEmpty() && !window.run()->isEnabled());
+        QCOMPARE(WindowHarness::focused(), u"Command_File_0"_s);
+    }
 
-    WindowHarness window;
-    QVERIFY(window.show());
-    window.label(0)->setCaption(init);
-    window.label(1)->setCaption(reference);
-    window.textFile()->setText(newFile);
-    window.form->EnableRun();
-    QCOMPARE(window.run()->isEnabled(), enabled);
-    QCOMPARE(WindowHarness::focused(), focus);
-}
+    void cancellingTheDialogChangesNothing() {
+        WindowHarness window({{corvane::keys::Directory, QDir::tempPath()}});
+        QVERIFY(window.show());
+        window.fill(u"/s/a.dat"_s, u"/s/b.dat"_s, u"/s/New_b.dat"_s);
+        for (int row : {0, 1, 0}) {
+            window.find(row)->setFocus();
+            QTest::keyClick(window.find(row), Qt::Key_Space);  // the fake cancels
+            QCOMPARE(WindowHarness::focused(), window.find(row)->objectName());
+        }
+        const QString filter = u"Data Files (*.dat)|*.dat|All Files (*.*)|*.*"_s;
+        const QString start = window.form->variables().startDir;
+        const OpenFileRequest init{u"Load Init File"_s, start, true, QString(), filter, 4};
+        const OpenFileRequest reference{u"Load Reference File"_s, start, true, {}, filter, 4};
+        QVERIFY(window.platform.openRequests == QList<OpenFileRequest>({init, reference, init}));
+        QCOMPARE(window.label(0)->text() + window.label(1)->text() + window.textFile()->text(),
+                 u"/s/a.dat/s/b.dat/s/New_b.dat"_s);
+        QVERIFY(window.run()->isEnabled() && window.platform.messages.isEmpty());
+    }
 
-void TestRoad::leadsTheFocusWhileTyping() {
-    WindowHarness window;
-    QVERIFY(window.show());
+    void proposesTheNewFile_data() {
+        QTest::addColumn<QString>("reference");
+        QTest::addColumn<bool>("initFirst");
+        QTest::addColumn<QString>("focus");  // after the Reference file is chosen
+        QTest::newRow("a Reference file proposes New_ in its folder and makes Run ready")
+            << u"/setups/scope.dat"_s << true << u"Command_Run"_s;
+        QTest::newRow("a Reference file outside *.dat proposes a name Run refuses")
+            << u"/setups/scope.txt"_s << true << u"Text_File"_s;
+        QTest::newRow("without the Init file the focus goes to its Find")
+            << u"/setups/scope.dat"_s << false << u"Command_File_0"_s;
+    }
+    void proposesTheNewFile() {
+        QFETCH(QString, reference);
+        QFETCH(bool, initFirst);
+        QFETCH(QString, focus);
+        WindowHarness window;
+        QVERIFY(window.show());
+        if (initFirst) {
+            window.platform.planChoice(u"/s/init.dat"_s);
+            QTest::mouseClick(window.find(0), Qt::LeftButton);
+        }
+        window.platform.planChoice(reference);
+        QTest::mouseClick(window.find(1), Qt::LeftButton);
+        QCOMPARE(window.label(0)->text(), initFirst ? u"/s/init.dat"_s : QString());
+        QCOMPARE(window.label(1)->text(), reference);
+        QCOMPARE(window.textFile()->text(), u"/setups/New_scope."_s + reference.right(3));
+        QCOMPARE(WindowHarness::focused(), focus);
+        QCOMPARE(window.run()->isEnabled(), focus == "Command_Run"_L1);
+    }
 
-    // With a file missing, every keystroke in the box sends the focus to that row's Find.
-    window.label(0)->setCaption(QStringLiteral("/s/a.dat"));
-    window.textFile()->setFocus();
-    QTest::keyClick(window.textFile(), Qt::Key_N);
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_File_1"));
+    void switchesTheSeparator() {
+        WindowHarness window;
+        QVERIFY(window.show());
+        QLineEdit* box = window.separator();
+        QTest::mouseClick(window.option(1), Qt::LeftButton);
+        QVERIFY(box->text() == ";:"_L1 && box->isReadOnly());
+        // Other keeps the text, unlocks the box and puts the caret in it, also when clicked again.
+        QTest::mouseClick(window.option(2), Qt::LeftButton);
+        QVERIFY(box->text() == ";:"_L1 && !box->isReadOnly());
+        QCOMPARE(WindowHarness::focused(), u"Text_Separator"_s);
+        QTest::keyClicks(box, u","_s);
+        window.find(0)->setFocus();
+        QTest::mouseClick(window.option(2), Qt::LeftButton);
+        QVERIFY(box->text() == ";:,"_L1 && !box->isReadOnly());
+        QCOMPARE(WindowHarness::focused(), u"Text_Separator"_s);
+        QTest::mouseClick(window.option(0), Qt::LeftButton);
+        QTest::keyClicks(box, u"x"_s);
+        QVERIFY(box->text() == ";"_L1 && box->isReadOnly());
+    }
 
-    // With both files there, the focus stays until the text holds ".dat", then goes to Run.
-    window.label(1)->setCaption(QStringLiteral("/s/b.dat"));
-    window.textFile()->setFocus();
-    const QString typed = QStringLiteral("ew.dat");
-    for (qsizetype i = 0; i < typed.size(); ++i) {
-        QTest::keyClick(QApplication::focusWidget(), typed.at(i).toLatin1());
-        const bool ready = i == typed.size() - 1;
-        QCOMPARE(window.run()->isEnabled(), ready);
+    void takesADroppedFile_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("files");
+        QTest::newRow("a file dropped on the Init label is the Init file")
+            << u"Label_File_0"_s << 1;
+        QTest::newRow("a file dropped on the second Find proposes the New file")
+            << u"Command_File_1"_s << 1;
+        QTest::newRow("two files dropped are refused") << u"Label_File_1"_s << 2;
+        QTest::newRow("a folder dropped is refused") << u"Label_File_0"_s << 0;
+    }
+    void takesADroppedFile() {
+        QFETCH(QString, target);
+        QFETCH(int, files);
+        WindowHarness window;
+        QVERIFY(window.show());
+        const QString scope = window.write(u"scope.dat"_s, "A;B\r\n");
+        const QList<QUrl> all{QUrl::fromLocalFile(files == 0 ? window.dir.path() : scope),
+                              QUrl::fromLocalFile(window.write(u"meter.dat"_s, "A\r\n"))};
+        QMimeData data;
+        data.setUrls(all.first(qMax(files, 1)));
+        // The drop reaches the control that accepted the drag's entry, as in a real drag.
+        QWidget* control = window.form->findChild<QWidget*>(target);
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(control, &enter);
+        QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(control, &drop);
+        const bool taken = files == 1;
+        const int row = target.endsWith('0'_L1) ? 0 : 1;
+        QCOMPARE(enter.isAccepted(), taken);
+        QCOMPARE(window.label(row)->text(), taken ? scope : QString());
+        const QString proposal = taken && row == 1 ? window.path(u"New_scope.dat"_s) : QString();
+        QCOMPARE(window.textFile()->text(), proposal);
         QCOMPARE(WindowHarness::focused(),
-                 ready ? QStringLiteral("Command_Run") : QStringLiteral("Text_File"));
+                 taken ? window.find(1 - row)->objectName() : u"Command_File_0"_s);
+        QVERIFY(window.platform.openRequests.isEmpty());
     }
-    QCOMPARE(window.textFile()->text(), QStringLiteral("new.dat"));
-}
 
-void TestRoad::clearEmptiesTheFormInOrder() {
-    WindowHarness window;
-    QVERIFY(window.show());
-    window.label(0)->setCaption(QStringLiteral("/s/a.dat"));
-    window.label(1)->setCaption(QStringLiteral("/s/b.dat"));
-    window.textFile()->setText(QStringLiteral("/s/New_b.dat"));
-    QVERIFY(window.run()->isEnabled());
-
-    QTest::mouseClick(window.control<QPushButton>("Command_Clear"), Qt::LeftButton);
-    QVERIFY(window.label(0)->text().isEmpty());
-    QVERIFY(window.label(1)->text().isEmpty());
-    QVERIFY(window.textFile()->text().isEmpty());
-    QVERIFY(!window.run()->isEnabled());
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_File_0"));
-    QVERIFY(window.platform.messages.isEmpty());
-}
-
-void TestRoad::doubleClicksEmptyTheFields() {
-    WindowHarness window;
-    QVERIFY(window.show());
-    window.label(0)->setCaption(QStringLiteral("/s/a.dat"));
-    window.label(1)->setCaption(QStringLiteral("/s/b.dat"));
-    window.textFile()->setText(QStringLiteral("/s/New_b.dat"));
-
-    // An emptied label leaves Run as it was; the focus goes to the row's Find.
-    QTest::mouseDClick(window.label(0), Qt::LeftButton);
-    QVERIFY(window.label(0)->text().isEmpty());
-    QVERIFY(window.run()->isEnabled());
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_File_0"));
-
-    QTest::mouseDClick(window.label(1), Qt::LeftButton);
-    QVERIFY(window.label(1)->text().isEmpty());
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_File_1"));
-
-    // An emptied New file box re-evaluates Run.
-    window.label(0)->setCaption(QStringLiteral("/s/a.dat"));
-    window.label(1)->setCaption(QStringLiteral("/s/b.dat"));
-    QTest::mouseDClick(window.textFile(), Qt::LeftButton);
-    QVERIFY(window.textFile()->text().isEmpty());
-    QVERIFY(!window.run()->isEnabled());
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Text_File"));
-}
-
-void TestRoad::asksTheDialogForEachRow_data() {
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("the first Find asks for the Init file") << 0 << "Load Init File";
-    QTest::newRow("the second Find asks for the Reference file") << 1 << "Load Reference File";
-}
-
-void TestRoad::asksTheDialogForEachRow() {
-    QFETCH(int, row);
-    QFETCH(QString, title);
-
-    WindowHarness window({{corvane::keys::Directory, QDir::tempPath()}});
-    QVERIFY(window.show());
-    QTest::mouseClick(window.findButton(row), Qt::LeftButton);
-    QTest::mouseClick(window.findButton(row), Qt::LeftButton);
-
-    // The start folder is the remembered one on every use.
-    const OpenFileRequest expected{
-        title, window.form->variables().startDir, true, QString(), kFilter, 4};
-    QCOMPARE(window.platform.openRequests.size(), 2);
-    QVERIFY(window.platform.openRequests.at(0) == expected);
-    QVERIFY(window.platform.openRequests.at(1) == expected);
-}
-
-void TestRoad::cancellingChangesNothing() {
-    WindowHarness window;
-    QVERIFY(window.show());
-    window.label(0)->setCaption(QStringLiteral("/s/a.dat"));
-    window.label(1)->setCaption(QStringLiteral("/s/b.dat"));
-    window.textFile()->setText(QStringLiteral("/s/New_b.dat"));
-    for (int row = 0; row < 2; ++row) {
-        window.findButton(row)->setFocus();
-        QTest::keyClick(window.findButton(row), Qt::Key_Space);  // the fake cancels
-        QCOMPARE(window.label(0)->text(), QStringLiteral("/s/a.dat"));
-        QCOMPARE(window.label(1)->text(), QStringLiteral("/s/b.dat"));
-        QCOMPARE(window.textFile()->text(), QStringLiteral("/s/New_b.dat"));
-        QVERIFY(window.run()->isEnabled());
-        QCOMPARE(WindowHarness::focused(), window.findButton(row)->objectName());
+    void walksToAWrittenFileWithTheKeyboard() {
+        WindowHarness window({{corvane::keys::Separator, u";"_s}});
+        window.platform.planChoice(window.write(u"init.dat"_s, "*RST;:FREQ 10\r\n"));
+        window.platform.planChoice(window.write(u"ref.dat"_s, "*RST;:FREQ 20;:VOLT 1\r\n"));
+        QVERIFY(window.show());
+        // Space on each focused Find; the proposal makes Run ready and focused. Tab lands on the
+        // selected option, the arrow key selects the next one, Backtab returns to Run.
+        QStringList focus{WindowHarness::focused()};
+        for (Qt::Key key :
+             {Qt::Key_Space, Qt::Key_Space, Qt::Key_Tab, Qt::Key_Down, Qt::Key_Backtab}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            focus << WindowHarness::focused();
+        }
+        QCOMPARE(focus,
+                 QStringList({u"Command_File_0"_s, u"Command_File_1"_s, u"Command_Run"_s,
+                              u"Option_Separator_0"_s, u"Option_Separator_1"_s, u"Command_Run"_s}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(window.platform.messages.isEmpty());
+        QCOMPARE(WindowHarness::read(window.path(u"New_ref.dat"_s)), "FREQ 20;:VOLT 1\r\n"_ba);
     }
-    QVERIFY(window.platform.messages.isEmpty());
-}
-
-void TestRoad::proposesTheNewFile_data() {
-    QTest::addColumn<QString>("reference");
-    QTest::addColumn<bool>("initChosen");
-    QTest::addColumn<QString>("proposal");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<QString>("focus");
-
-    QTest::newRow("a Reference file proposes New_ in its folder")
-        << "/setups/scope.dat" << true << "/setups/New_scope.dat" << true << "Command_Run";
-    QTest::newRow("a Reference file outside *.dat proposes a name Run refuses")
-        << "/s/ref.txt" << true << "/s/New_ref.txt" << false << "Text_File";
-    QTest::newRow("without the Init file the focus goes to its Find")
-        << "/s/ref.dat" << false << "/s/New_ref.dat" << false << "Command_File_0";
-    QTest::newRow("a Reference file in the root keeps one separator")
-        << "/ref.dat" << true << "/New_ref.dat" << true << "Command_Run";
-}
-
-void TestRoad::proposesTheNewFile() {
-    QFETCH(QString, reference);
-    QFETCH(bool, initChosen);
-    QFETCH(QString, proposal);
-    QFETCH(bool, enabled);
-    QFETCH(QString, focus);
-
-    WindowHarness window;
-    QVERIFY(window.show());
-    if (initChosen) {
-        window.platform.planChoice(QStringLiteral("/s/init.dat"));
-        QTest::mouseClick(window.findButton(0), Qt::LeftButton);
-    }
-    window.platform.planChoice(reference);
-    QTest::mouseClick(window.findButton(1), Qt::LeftButton);
-    QCOMPARE(window.label(1)->text(), reference);
-    QCOMPARE(window.textFile()->text(), proposal);
-    QCOMPARE(window.run()->isEnabled(), enabled);
-    QCOMPARE(WindowHarness::focused(), focus);
-
-    // Choosing the Init file last makes Run ready when the proposal holds ".dat".
-    if (!initChosen) {
-        window.platform.planChoice(QStringLiteral("/s/init.dat"));
-        QTest::mouseClick(window.findButton(0), Qt::LeftButton);
-        QVERIFY(window.run()->isEnabled());
-        QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_Run"));
-    }
-}
-
-void TestRoad::switchesTheSeparator() {
-    WindowHarness window;
-    QVERIFY(window.show());
-    QLineEdit* box = window.textSeparator();
-
-    QTest::mouseClick(window.option(1), Qt::LeftButton);
-    QCOMPARE(box->text(), QStringLiteral(";:"));
-    QVERIFY(box->isReadOnly());
-
-    // Other keeps the text, unlocks the box and puts the caret in it.
-    QTest::mouseClick(window.option(2), Qt::LeftButton);
-    QCOMPARE(box->text(), QStringLiteral(";:"));
-    QVERIFY(!box->isReadOnly());
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Text_Separator"));
-    QTest::keyClick(box, Qt::Key_Backspace);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    QTest::keyClicks(box, QStringLiteral(",,"));
-    QCOMPARE(box->text(), QStringLiteral(",,"));
-
-    // Clicking the selected Other again only moves the focus back to the box.
-    window.findButton(0)->setFocus();
-    QTest::mouseClick(window.option(2), Qt::LeftButton);
-    QCOMPARE(box->text(), QStringLiteral(",,"));
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Text_Separator"));
-
-    // An emptied box is accepted here and refused by Run.
-    box->clear();
-    window.form->Command_Run_Click();
-    QCOMPARE(window.platform.messages.size(), 1);
-    QCOMPARE(window.platform.messages.constFirst().text,
-             QStringLiteral("Command Separator can't be empty !"));
-
-    QTest::mouseClick(window.option(0), Qt::LeftButton);
-    QCOMPARE(box->text(), QStringLiteral(";"));
-    QVERIFY(box->isReadOnly());
-    QTest::keyClicks(box, QStringLiteral("x"));
-    QCOMPARE(box->text(), QStringLiteral(";"));
-
-    // Indexes other than 0, 1 and 2 do nothing.
-    window.form->Option_Separator_Click(3);
-    QCOMPARE(box->text(), QStringLiteral(";"));
-    QVERIFY(box->isReadOnly());
-}
-
-void TestRoad::takesADroppedFile_data() {
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<int>("files");
-    QTest::addColumn<bool>("taken");
-    QTest::newRow("a file dropped on the Init label is taken as the Init file")
-        << "Label_File_0" << 1 << true;
-    QTest::newRow("a file dropped on the first Find is taken as the Init file")
-        << "Command_File_0" << 1 << true;
-    QTest::newRow("a file dropped on the Reference label proposes the New file")
-        << "Label_File_1" << 1 << true;
-    QTest::newRow("a file dropped on the second Find proposes the New file")
-        << "Command_File_1" << 1 << true;
-    QTest::newRow("two files dropped are refused") << "Label_File_1" << 2 << false;
-    QTest::newRow("a folder dropped is refused") << "Label_File_0" << 0 << false;
-}
-
-void TestRoad::takesADroppedFile() {
-    QFETCH(QString, target);
-    QFETCH(int, files);
-    QFETCH(bool, taken);
-
-    WindowHarness window;
-    QVERIFY(window.show());
-    const QString first = window.writeFile(QStringLiteral("scope.dat"), "A;B\r\n");
-    const QString second = window.writeFile(QStringLiteral("meter.dat"), "A\r\n");
-    const QStringList dropped = files == 0   ? QStringList{window.dir.path()}
-                                : files == 1 ? QStringList{first}
-                                             : QStringList{first, second};
-    QWidget* control = window.form->findChild<QWidget*>(target);
-    const int row = target.endsWith(QLatin1Char('0')) ? 0 : 1;
-
-    QCOMPARE(drop(control, dropped), taken);
-    QCOMPARE(window.label(row)->text(), taken ? first : QString());
-    const QString proposal = window.path(QStringLiteral("New_scope.dat"));
-    QCOMPARE(window.textFile()->text(), taken && row == 1 ? proposal : QString());
-    if (taken) {
-        QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_File_%1").arg(1 - row));
-    }
-    QVERIFY(window.platform.openRequests.isEmpty());
-}
-
-void TestRoad::walksToAWrittenFileWithTheKeyboard() {
-    WindowHarness window({{corvane::keys::Separator, QStringLiteral(";")}});
-    const QString init = window.writeFile(QStringLiteral("init.dat"), "*RST;:FREQ 10\r\n");
-    const QString reference =
-        window.writeFile(QStringLiteral("ref.dat"), "*RST;:FREQ 20;:VOLT 1\r\n");
-    window.platform.planChoice(init);
-    window.platform.planChoice(reference);
-    QVERIFY(window.show());
-
-    // Space on the focused Find, twice; the proposal makes Run ready and focused.
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_File_0"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_File_1"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_Run"));
-
-    // Tab lands on the selected option; the arrow key selects the next one; back to Run.
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Option_Separator_0"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Option_Separator_1"));
-    QCOMPARE(window.textSeparator()->text(), QStringLiteral(";:"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    QCOMPARE(WindowHarness::focused(), QStringLiteral("Command_Run"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-
-    QVERIFY(window.platform.messages.isEmpty());
-    QCOMPARE(window.readFile(window.path(QStringLiteral("New_ref.dat"))),
-             QByteArray("FREQ 20;:VOLT 1\r\n"));
-}
+};
 
 QTEST_MAIN(TestRoad)
 #include "test_road.moc"

@@ -4,16 +4,40 @@
 
 namespace corvane::test {
 
-QString WindowHarness::writeFile(const QString& name, const QByteArray& bytes) const {
-    const QString filePath = path(name);
-    QFile file(filePath);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
+WindowHarness::WindowHarness(const QList<std::pair<QLatin1String, QString>>& stored, bool shown) {
+    platform.currentDir = dir.path();
+    for (const auto& [key, value] : stored) {
+        store.save(key, value);
     }
-    return filePath;
+    form = std::make_unique<Form1>(platform, store);
+    if (shown && !show()) {
+        qWarning("the window did not get the keyboard; focus checks will fail");
+    }
 }
 
-QByteArray WindowHarness::readFile(const QString& filePath) const {
+bool WindowHarness::show() {
+    form->show();
+    return QTest::qWaitForWindowActive(form.get());
+}
+
+void WindowHarness::fill(const QString& init, const QString& reference, const QString& newFile) {
+    label(0)->setCaption(init);
+    label(1)->setCaption(reference);
+    textFile()->setText(newFile);
+}
+
+QString WindowHarness::focused() {
+    const QWidget* widget = QApplication::focusWidget();
+    return widget != nullptr ? widget->objectName() : QString();
+}
+
+QString WindowHarness::write(const QString& fileName, const QByteArray& bytes) const {
+    QFile file(path(fileName));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName()
+                                                                                : QString();
+}
+
+QByteArray WindowHarness::read(const QString& filePath) {
     QFile file(filePath);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

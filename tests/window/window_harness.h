@@ -15,8 +15,8 @@
 
 namespace corvane::test {
 
-/// One window over the scripted platform and a settings file of its own in a temporary folder,
-/// which also holds the files a test writes.
+/// One window over the scripted platform; its settings file and the files a test writes live
+/// in a temporary folder, which is also the current directory the platform reports.
 class WindowHarness {
 public:
     QTemporaryDir dir;
@@ -25,52 +25,35 @@ public:
     FakePlatform platform;
     std::unique_ptr<Form1> form;
 
-    /// Stores the settings the window loads, then builds the window (not shown yet).
-    explicit WindowHarness(const QList<std::pair<QLatin1String, QString>>& stored = {}) {
-        platform.currentDir = dir.path();
-        for (const auto& [key, value] : stored) {
-            store.save(key, value);
-        }
-        form = std::make_unique<Form1>(platform, store);
-    }
-
+    /// Stores the settings the window loads, builds the window and shows it unless told not to.
+    explicit WindowHarness(const QList<std::pair<QLatin1String, QString>>& stored = {},
+                           bool shown = true);
     /// Shows the window and waits until it has the keyboard.
-    bool show() {
-        form->show();
-        return QTest::qWaitForWindowActive(form.get());
-    }
+    bool show();
+    /// Leaves the two file fields and the New file's text as given.
+    void fill(const QString& init, const QString& reference, const QString& newFile);
 
-    template <typename Control>
-    Control* control(const char* name) const {
-        return form->findChild<Control*>(QLatin1String(name));
+    /// The control named prefix, or prefix followed by index.
+    template <typename Control = QWidget>
+    Control* get(const char* prefix, int index = -1) const {
+        const QString name = QLatin1String(prefix);
+        return form->findChild<Control*>(index < 0 ? name : name + QString::number(index));
     }
-    QPushButton* findButton(int row) const {
-        return control<QPushButton>(row == 0 ? "Command_File_0" : "Command_File_1");
-    }
-    PathLabel* label(int row) const {
-        return control<PathLabel>(row == 0 ? "Label_File_0" : "Label_File_1");
-    }
-    QLineEdit* textFile() const { return control<QLineEdit>("Text_File"); }
-    QLineEdit* textSeparator() const { return control<QLineEdit>("Text_Separator"); }
-    QPushButton* run() const { return control<QPushButton>("Command_Run"); }
-    QRadioButton* option(int index) const {
-        return form->findChild<QRadioButton*>(QStringLiteral("Option_Separator_%1").arg(index));
-    }
-    TriStateCheckBox* openFile() const { return control<TriStateCheckBox>("Check_OpenFile"); }
+    QPushButton* find(int row) const { return get<QPushButton>("Command_File_", row); }
+    PathLabel* label(int row) const { return get<PathLabel>("Label_File_", row); }
+    QRadioButton* option(int index) const { return get<QRadioButton>("Option_Separator_", index); }
+    QLineEdit* textFile() const { return get<QLineEdit>("Text_File"); }
+    QLineEdit* separator() const { return get<QLineEdit>("Text_Separator"); }
+    QPushButton* run() const { return get<QPushButton>("Command_Run"); }
+    TriStateCheckBox* openFile() const { return get<TriStateCheckBox>("Check_OpenFile"); }
 
     /// The object name of the control that has the keyboard focus.
-    static QString focused() {
-        const QWidget* widget = QApplication::focusWidget();
-        return widget != nullptr ? widget->objectName() : QString();
-    }
-
-    /// A path in the temporary folder.
-    QString path(const QString& name) const { return dir.filePath(name); }
-
+    static QString focused();
+    QString path(const QString& fileName) const { return dir.filePath(fileName); }
     /// Writes bytes to a file in the temporary folder and returns its path.
-    QString writeFile(const QString& name, const QByteArray& bytes) const;
-    /// The bytes of a file in the temporary folder; empty when it cannot be read.
-    QByteArray readFile(const QString& filePath) const;
+    QString write(const QString& fileName, const QByteArray& bytes) const;
+    /// The bytes of a file; empty when it cannot be read.
+    static QByteArray read(const QString& filePath);
 };
 
 }  // namespace corvane::test
