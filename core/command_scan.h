@@ -69,7 +69,7 @@ private:
 /// Sizes that trade speed against memory; tests make them small to reach every border case.
 struct ScanTuning {
     /// Bytes read from the Init file at a time.
-    qsizetype chunkBytes = 1 << 20;
+    qsizetype chunkBytes = 256 * 1024;
     /// Interleaved walks through each piece of text (1, 2, 4, 8, 12 or 16): each hides the
     /// others' table loads.
     int lanes = 8;
