@@ -57,7 +57,6 @@ private slots:
             expected.removeOne(u"Command_Run"_s);
         }
         WindowHarness window;
-        QVERIFY(window.show());
         window.run()->setEnabled(runEnabled);
         // Another option had the focus last; Tab must still land on the selected one.
         QTest::mouseClick(window.option((selected + 1) % 3), Qt::LeftButton);
@@ -72,7 +71,6 @@ private slots:
     }
     void checkBoxNeverGreysAgain() {
         WindowHarness window;
-        QVERIFY(window.show());
         window.openFile()->setValue(2);
         QList<int> values;
         for (int i = 0; i < 3; ++i) {

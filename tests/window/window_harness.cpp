@@ -31,6 +31,12 @@ QString WindowHarness::focused() {
     return widget != nullptr ? widget->objectName() : QString();
 }
 
+QString WindowHarness::state() const {
+    return QStringList{label(0)->text(), label(1)->text(), textFile()->text(),
+                       run()->isEnabled() ? QStringLiteral("on") : QStringLiteral("off"), focused()}
+        .join(QLatin1Char('|'));
+}
+
 QString WindowHarness::write(const QString& fileName, const QByteArray& bytes) const {
     QFile file(path(fileName));
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName()

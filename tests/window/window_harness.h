@@ -49,6 +49,8 @@ public:
 
     /// The object name of the control that has the keyboard focus.
     static QString focused();
+    /// "Init|Reference|New file|Run on or off|focused control", to compare in one step.
+    QString state() const;
     QString path(const QString& fileName) const { return dir.filePath(fileName); }
     /// Writes bytes to a file in the temporary folder and returns its path.
     QString write(const QString& fileName, const QByteArray& bytes) const;
