@@ -64,7 +64,7 @@ void tuneScanFrom(FuzzInput& in) {
     corvane::ScanTuning tuning;
     // Inputs are a few kilobytes, so a chunk of 8 KiB behaves like the usual megabyte without
     // a fresh megabyte of memory for every run.
-    tuning.chunkBytes = (sizes & 0x80) ? 1 + sizes % 16 : 8192;
+    tuning.chunkBytes = (sizes & 0x80) ? 1 + sizes % 32 : 8192;
     tuning.threads = 1 + ways % 3;
     if (ways & 0x10) {
         tuning.parallelFrom = 0;
