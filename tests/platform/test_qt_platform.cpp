@@ -22,15 +22,13 @@ namespace {
 // Acts on the modal dialog once it is shown; the dialog's own event loop runs the act.
 template <typename Dialog>
 void whenShown(const std::function<void(Dialog*)>& act) {
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+    QTimer::singleShot(10, qApp, [act] {
         if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
-            poll->deleteLater();
-            poll->stop();
             act(dialog);
+        } else {
+            whenShown(act);
         }
     });
-    poll->start(10);
 }
 
 const QString kFilter = u"Data Files (*.dat)|*.dat|All Files (*.*)|*.*"_s;
