@@ -23,7 +23,8 @@ private slots:
         window.form->Option_Separator_Click(2);
         QVERIFY(!window.separator()->isReadOnly());
 
-        QVERIFY(window.show());
+        window.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.form.get()));
         QCOMPARE(window.form->windowTitle(), u"Corvane, v1.00 - June 2015/Vesk"_s);
         QVERIFY(!window.form->windowIcon().isNull());
         QCOMPARE(window.form->minimumSize(), QSize(468, 160));

@@ -1,6 +1,7 @@
 #include "window_harness.h"
 
 #include <QFile>
+#include <tuple>
 
 namespace corvane::test {
 
@@ -10,14 +11,11 @@ WindowHarness::WindowHarness(const QList<std::pair<QLatin1String, QString>>& sto
         store.save(key, value);
     }
     form = std::make_unique<Form1>(platform, store);
-    if (shown && !show()) {
-        qWarning("the window did not get the keyboard; focus checks will fail");
+    if (shown) {
+        form->show();
+        // Not fatal here: the focus checks that need the keyboard then fail with a clear message.
+        std::ignore = QTest::qWaitForWindowActive(form.get());
     }
-}
-
-bool WindowHarness::show() {
-    form->show();
-    return QTest::qWaitForWindowActive(form.get());
 }
 
 void WindowHarness::fill(const QString& init, const QString& reference, const QString& newFile) {

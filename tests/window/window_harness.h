@@ -28,8 +28,6 @@ public:
     /// Stores the settings the window loads, builds the window and shows it unless told not to.
     explicit WindowHarness(const QList<std::pair<QLatin1String, QString>>& stored = {},
                            bool shown = true);
-    /// Shows the window and waits until it has the keyboard.
-    bool show();
     /// Leaves the two file fields and the New file's text as given.
     void fill(const QString& init, const QString& reference, const QString& newFile);
 
