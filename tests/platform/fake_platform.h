@@ -1,11 +1,9 @@
 #pragma once
 
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <deque>
-#include <functional>
 
 #include "platform/platform.h"
 
@@ -31,9 +29,7 @@ public:
     bool startSucceeds = true;
     bool editorSucceeds = true;
     bool changeDirectorySucceeds = true;
-    QString currentDir;                ///< what currentDirectory() answers
-    QSet<QString> existingFiles;       ///< counted as existing beside the real file system
-    std::function<void()> whileModal;  ///< runs while a dialog or message box is "shown"
+    QString currentDir;  ///< what currentDirectory() answers
 
     // What the window asked for, in order.
     QList<OpenFileRequest> openRequests;
@@ -41,7 +37,6 @@ public:
     QList<Launch> launches;
     QStringList editorOpens;
     QStringList directoryChanges;
-    QStringList existenceTests;
 
     FakePlatform();
 
