@@ -111,9 +111,10 @@ private slots:
         QFETCH(MessageAnswer, answer);
         const bool question = icon == MessageIcon::Question;
         const QString text = u"/s/New_ref.dat already exists !\n\nDo want to overwrite it ?"_s;
+        QString caption;
         QList<int> shown;
         whenShown<QMessageBox>([&](QMessageBox* box) {
-            QCOMPARE(box->windowTitle() + box->text(), u"File Error"_s + text);
+            caption = box->windowTitle() + u'|' + box->text();
             shown << box->icon() << box->standardButtons().toInt()
                   << box->standardButton(box->defaultButton());
             QTest::keyClick(box, Qt::Key(key));
@@ -122,6 +123,7 @@ private slots:
             corvane::QtPlatform().message(text, u"File Error"_s, icon,
                                           question ? MessageButtons::YesNo : MessageButtons::Ok),
             answer);
+        QCOMPARE(caption, u"File Error|"_s + text);
         QCOMPARE(shown.mid(0, question ? 3 : 2),
                  question ? QList<int>({QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
                                         QMessageBox::Yes})

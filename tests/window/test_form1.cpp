@@ -144,8 +144,7 @@ private slots:
     }
 
     void proposesTheNewFile_data() {
-        QTest::addColumn<QString>(
-            "state");  // after choosing the Init file, if any, then the Reference
+        QTest::addColumn<QString>("state");  // after choosing each file it names
         QTest::newRow("a Reference file proposes New_ in its folder and makes Run ready")
             << u"/s/a.dat|/s/b.dat|/s/New_b.dat|on|Command_Run"_s;
         QTest::newRow("a Reference file outside *.dat proposes a name Run refuses")
