@@ -19,39 +19,32 @@ private slots:
         QTest::addColumn<QByteArray>("reference");
         QTest::addColumn<QByteArray>("line");  // of the New file, or "role: reason" of the error
 
-        QTest::newRow("a carriage return ends each line and later lines count for nothing")
-            << "B;\rA;D;\r"_ba
-            << "A;B;D\rX;Y\r"_ba
-            << "A;D"_ba;
-        QTest::newRow("a carriage return and line feed end the line") << "B;\r\nA;D;\r\n"_ba
-                                                                      << "A;B;D\r\nX;Y\r\n"_ba
-                                                                      << "A;D"_ba;
-        QTest::newRow("line feeds alone are ordinary characters kept in commands")
-            << "B\n;\n"_ba
-            << "A\n;B\n;C\n"_ba
-            << "A\n;C\n"_ba;
-        QTest::newRow("an empty Init line keeps the whole Reference line") << "\r\nB;"_ba
-                                                                           << "A;B;D"_ba
-                                                                           << "A;B;D"_ba;
-        QTest::newRow("an empty Reference line gives an empty New line") << "A;B\r\n"_ba
-                                                                         << "\r\nA;B\r\n"_ba
-                                                                         << ""_ba;
+        const auto row = [](const char* name, const QByteArray& init, const QByteArray& reference,
+                            const QByteArray& line) {
+            QTest::newRow(name) << init << reference << line;
+        };
+        row("a carriage return ends each line and later lines count for nothing", "B;\rA;D;\r"_ba,
+            "A;B;D\rX;Y\r"_ba, "A;D"_ba);
+        row("a carriage return and line feed end the line", "B;\r\nA;D;\r\n"_ba,
+            "A;B;D\r\nX;Y\r\n"_ba, "A;D"_ba);
+        row("line feeds alone are ordinary characters kept in commands", "B\n;\n"_ba,
+            "A\n;B\n;C\n"_ba, "A\n;C\n"_ba);
+        row("an empty Init line keeps the whole Reference line", "\r\nB;"_ba, "A;B;D"_ba,
+            "A;B;D"_ba);
+        row("an empty Reference line gives an empty New line", "A;B\r\n"_ba, "\r\nA;B\r\n"_ba,
+            ""_ba);
         QByteArray everyByte;
         for (int b = 0; b < 256; ++b) {
             everyByte += b == '\r' ? QByteArray() : QByteArray(1, char(b));
         }
-        QTest::newRow("every byte value but the carriage return reaches the New file unchanged")
-            << "\r\n"_ba << everyByte + "\r\nsecond line\r\n"_ba << everyByte;
-        QTest::newRow("an Init file of zero bytes has no first line") << ""_ba
-                                                                      << "A;B\r\n"_ba
-                                                                      << "Init file: empty"_ba;
-        QTest::newRow("a Reference file of zero bytes has no first line")
-            << "A;B\r\n"_ba
-            << ""_ba
-            << "Reference file: empty"_ba;
-        QTest::newRow("the Init file's fault is reported before the Reference file's")
-            << QByteArray() << ""_ba
-            << "Init file: No such file"_ba;
+        row("every byte value but the carriage return reaches the New file unchanged", "\r\n"_ba,
+            everyByte + "\r\nsecond line\r\n"_ba, everyByte);
+        row("an Init file of zero bytes has no first line", ""_ba, "A;B\r\n"_ba,
+            "Init file: empty"_ba);
+        row("a Reference file of zero bytes has no first line", "A;B\r\n"_ba, ""_ba,
+            "Reference file: empty"_ba);
+        row("the Init file's fault is reported before the Reference file's", QByteArray(), ""_ba,
+            "Init file: No such file"_ba);
     }
 
     void writesTheNewFileFromBothFirstLines() {
