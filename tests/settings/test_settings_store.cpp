@@ -63,8 +63,7 @@ void TestSettingsStore::everyTextRoundTripsUnderEveryKey() {
 void TestSettingsStore::aFailedSaveNamesTheSettingsFile() {
     // A file where the settings folder should be fails the save for any user, root included.
     const QTemporaryDir dir;
-    QFile blocker(dir.filePath(u"Corvane"_s));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    QVERIFY(QFile(dir.filePath(u"Corvane"_s)).open(QIODevice::WriteOnly));
     const QString ini = QDir::toNativeSeparators(dir.filePath(u"Corvane/Corvane.ini"_s));
     QSettings settings(ini, QSettings::IniFormat);
     SettingsStore store(settings);
