@@ -251,8 +251,10 @@ void TestBadInputFiles::inputFile() {
     } else {
         QCOMPARE(before.differences(), QStringList());
     }
-    if (input == Input::GibibyteWithoutCr && row == 1) {
-        QVERIFY2(read >= 0 && read < 16 * 1024 * 1024, qPrintable(QString::number(read)));
+    // The Reference is refused after its start; the Init is searched to its very end.
+    if (input == Input::GibibyteWithoutCr) {
+        QVERIFY2(row == 0 ? read >= kGibibyte : read >= 0 && read < 16 * 1024 * 1024,
+                 qPrintable(QString::number(read)));
     }
 
     QFile::setPermissions(bad, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
