@@ -94,6 +94,36 @@ private slots:
                  key == Qt::Key_Return ? chosen + u"|scope.dat"_s : QString());
     }
 
+    void opensAsAUserExpects() {
+        // Locating a program: its start folder is missing and the typed file does not exist yet.
+        QTemporaryDir dir;
+        const QString typed = dir.filePath(u"quintrel"_s);
+        QStringList shown;
+        whenShown<QFileDialog>([&](QFileDialog* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
+            shown << name->text() << dialog->selectedNameFilter();
+            dialog->setDirectory(dir.path());  // the user browses to the folder
+            QTest::keyClicks(name, u"quintrel"_s);
+            QTest::keyClick(name, Qt::Key_Return);
+            if (dialog->isVisible()) {
+                dialog->reject();  // the name was refused
+            }
+        });
+        const auto result =
+            corvane::QtPlatform().showOpen({u"Find Quintrel"_s,
+                                            dir.filePath(u"missing"_s),
+                                            true,
+                                            {},
+                                            u"Program Files (*.exe)|*.exe|All Files (*.*)|*.*"_s,
+                                            12});
+#ifdef Q_OS_WIN
+        QCOMPARE(shown.constFirst(), QString());
+#else
+        QCOMPARE(shown, QStringList({QString(), u"All Files (*)"_s}));
+#endif
+        QCOMPARE(result ? result->path : QString(), QDir::toNativeSeparators(typed));
+    }
+
     void drivesTheMessageBox_data() {
         QTest::addColumn<MessageIcon>("icon");
         QTest::addColumn<int>("key");
