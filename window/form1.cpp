@@ -18,6 +18,8 @@
 #include <QStyleOptionButton>
 #include <QUrl>
 
+#include <limits>
+
 #include "core/command_files.h"
 #include "core/paths.h"
 #include "settings/settings_store.h"
@@ -156,6 +158,8 @@ void Form1::buildControls() {
     Text_Separator->setObjectName(QStringLiteral("Text_Separator"));
     Text_Separator->setGeometry(twips(2040, 540, 675, 285));
     Text_Separator->setReadOnly(true);
+    // No cut at Qt's default of 32,767 characters: Run itself refuses a longer separator.
+    Text_Separator->setMaxLength(std::numeric_limits<int>::max());
 
     Check_OpenFile = new TriStateCheckBox(QStringLiteral("Open New File when done"), this);
     Check_OpenFile->setObjectName(QStringLiteral("Check_OpenFile"));
