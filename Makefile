@@ -31,7 +31,7 @@ run: build
 # ctest's summary line is the last line printed.
 test: build
 	@set -o pipefail; cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen \
-	    ctest --output-on-failure --parallel $(JOBS) 2>&1 | grep -v '^Total Test time'
+	    ctest --output-on-failure --no-label-summary --parallel $(JOBS) 2>&1 | grep -v '^Total Test time'
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any finding,
 # leaks included, fails its test. Qt needs no leak suppressions on the offscreen platform.
@@ -45,7 +45,7 @@ sanitize: deps
 	    $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(SANITIZE_DIR) --parallel $(JOBS)
 	@set -o pipefail; cd $(SANITIZE_DIR) && $(SANITIZE_ENV) \
-	    ctest --output-on-failure --parallel $(JOBS) 2>&1 | grep -v '^Total Test time'
+	    ctest --output-on-failure --no-label-summary --parallel $(JOBS) 2>&1 | grep -v '^Total Test time'
 
 # The fuzz targets built with Clang and libFuzzer, each run briefly over its seed corpus.
 # `make fuzz FUZZ_SECONDS=600` fuzzes each target for longer; new inputs stay in $(FUZZ_DIR).
@@ -60,7 +60,7 @@ fuzz-build:
 
 fuzz-smoke: fuzz-build
 	@set -o pipefail; cd $(FUZZ_DIR) && $(SANITIZE_ENV) \
-	    ctest -L fuzz --output-on-failure 2>&1 | grep -v '^Total Test time'
+	    ctest -L fuzz --output-on-failure --no-label-summary 2>&1 | grep -v '^Total Test time'
 
 fuzz: fuzz-build
 	@for t in $(FUZZ_TARGETS); do \
