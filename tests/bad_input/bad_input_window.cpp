@@ -20,29 +20,12 @@ namespace corvane::test {
 
 namespace {
 
-// Larger files are compared by size, time and identity: reading a gigabyte twice per case
-// would make the suite slow without telling more.
-constexpr qint64 kWholeUpTo = 64 * 1024 * 1024;
-
-QString iconName(MessageIcon icon) {
-    switch (icon) {
-        case MessageIcon::Critical:
-            return QStringLiteral("critical");
-        case MessageIcon::Question:
-            return QStringLiteral("question");
-        case MessageIcon::Exclamation:
-            return QStringLiteral("exclamation");
-    }
-    return {};
-}
-
 // The scripted platform, except that programs are really started (and still recorded).
 class StartingPlatform final : public Platform {
 public:
     explicit StartingPlatform(FakePlatform& fake) : fake_(fake) {}
-
-    std::optional<OpenFileResult> showOpen(const OpenFileRequest& request) override {
-        return fake_.showOpen(request);
+    std::optional<OpenFileResult> showOpen(const OpenFileRequest& r) override {
+        return fake_.showOpen(r);
     }
     MessageAnswer message(const QString& text, const QString& title, MessageIcon icon,
                           MessageButtons buttons) override {
@@ -62,56 +45,39 @@ private:
     QtPlatform real_;
 };
 
-}  // namespace
-
-FileSnapshot::FileSnapshot(const QString& root) : root_(root), entries_(take(root)) {}
-
-QHash<QString, FileSnapshot::Entry> FileSnapshot::take(const QString& root) {
-    QHash<QString, Entry> entries;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+// Every file under root: its bytes, or past 64 MiB (too slow to read twice) its size and time.
+QHash<QString, QByteArray> snapshot(const QString& root) {
+    QHash<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info(path);
-        if (info.isSymLink()) {
-            continue;  // its target is listed in its own right
-        }
-        Entry entry;
-        entry.size = info.size();
-        entry.modified = info.lastModified();
-        QFile file(path);
-        entry.whole = entry.size <= kWholeUpTo && file.open(QIODevice::ReadOnly);
-        if (entry.whole) {
-            entry.bytes = file.readAll();
-        }
-        entries.insert(path, entry);
+        const QFileInfo info(it.next());
+        QFile file(info.filePath());
+        files.insert(info.filePath(),
+                     info.size() <= (64 << 20) && file.open(QIODevice::ReadOnly)
+                         ? file.readAll()
+                         : QByteArray::number(info.size()) + ' ' +
+                               info.lastModified().toString(Qt::ISODateWithMs).toUtf8());
     }
-    return entries;
+    return files;
 }
 
-QStringList FileSnapshot::differences(const QStringList& allowed) const {
-    const QHash<QString, Entry> now = take(root_);
-    QStringList found;
-    for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
-        if (allowed.contains(it.key())) {
-            continue;
-        }
-        const auto later = now.constFind(it.key());
-        if (later == now.cend()) {
-            found.append(QStringLiteral("gone: ") + it.key());
-        } else if (later->size != it->size || later->modified != it->modified ||
-                   later->whole != it->whole || later->bytes != it->bytes) {
-            found.append(QStringLiteral("changed: ") + it.key());
+bool matches(const QStringList& shown, const QStringList& expected) {
+    if (shown.size() != expected.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const QString pattern = QRegularExpression::escape(expected[i])
+                                    .replace(QStringLiteral("\\<n\\>"), QStringLiteral("\\d+"));
+        if (!QRegularExpression(QRegularExpression::anchoredPattern(pattern))
+                 .match(shown[i])
+                 .hasMatch()) {
+            return false;
         }
     }
-    for (auto it = now.cbegin(); it != now.cend(); ++it) {
-        if (!entries_.contains(it.key()) && !allowed.contains(it.key())) {
-            found.append(QStringLiteral("new: ") + it.key());
-        }
-    }
-    found.sort();
-    return found;
+    return true;
 }
+
+}  // namespace
 
 BadInputWindow::BadInputWindow(const QByteArray& iniText) {
     if (!iniText.isNull()) {
@@ -121,25 +87,21 @@ BadInputWindow::BadInputWindow(const QByteArray& iniText) {
 }
 
 BadInputWindow::~BadInputWindow() {
-    form.reset();  // before the platform it uses
+    form.reset();
     // Folders a case made read-only are opened again, so that the temporary folder goes.
     QDirIterator it(dir.path(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    QFile(dir.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     while (it.hasNext()) {
-        QFile(it.next()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(it.next(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 }
 
 bool BadInputWindow::open(Launches launches) {
-    Platform* used = &platform;
     if (launches == Launches::Started) {
         starter_ = std::make_unique<StartingPlatform>(platform);
-        used = starter_.get();
     }
-    // The settings file is read when it is opened, so a case can change it until now.
     ini = std::make_unique<QSettings>(iniPath(), QSettings::IniFormat);
     store = std::make_unique<SettingsStore>(*ini);
-    form = std::make_unique<Form1>(*used, *store);
+    form = std::make_unique<Form1>(starter_ ? *starter_ : static_cast<Platform&>(platform), *store);
     form->show();
     return QTest::qWaitForWindowActive(form.get());
 }
@@ -156,8 +118,7 @@ QString BadInputWindow::write(const QString& name, const QByteArray& bytes) cons
     const QString filePath = path(name);
     QDir().mkpath(QFileInfo(filePath).path());
     QFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
         qWarning("could not write %s", qPrintable(filePath));
     }
     return filePath;
@@ -173,37 +134,51 @@ void BadInputWindow::choose(int row, const QString& path) {
     QTest::mouseClick(button(row == 0 ? "Command_File_0" : "Command_File_1"), Qt::LeftButton);
 }
 
-void BadInputWindow::setNewFile(const QString& text) {
-    textFile()->setText(text);
-}
-
 void BadInputWindow::typeSeparator(const QString& text) {
     QTest::mouseClick(form->findChild<QRadioButton*>(QStringLiteral("Option_Separator_2")),
                       Qt::LeftButton);
     textSeparator()->setText(text);
 }
 
-bool BadInputWindow::pressRun() {
-    QPushButton* run = button("Command_Run");
-    if (!run->isEnabled()) {
-        return false;
-    }
-    QTest::mouseClick(run, Qt::LeftButton);
-    return true;
-}
-
 QStringList BadInputWindow::takeMessages() {
     QStringList shown;
-    for (const FakePlatform::Message& message : platform.messages) {
-        shown.append(message.title + QStringLiteral(" [") + iconName(message.icon) +
-                     QStringLiteral("] ") + message.text);
+    for (const FakePlatform::Message& m : platform.messages) {
+        const char* icon = m.icon == MessageIcon::Critical   ? "critical"
+                           : m.icon == MessageIcon::Question ? "question"
+                                                             : "exclamation";
+        shown.append(m.title + QStringLiteral(" [%1] ").arg(QLatin1String(icon)) + m.text);
     }
     platform.messages.clear();
     return shown;
 }
 
-QStringList BadInputWindow::report(const QString& text) {
-    return {QStringLiteral("Corvane [critical] ") + text};
+QString BadInputWindow::pressAndCheck(const char* name, const QStringList& expected,
+                                      const QString& newFile, const QByteArray& written) {
+    const QHash<QString, QByteArray> before = snapshot(dir.path());
+    QPushButton* pressed = button(name);
+    if (!pressed->isEnabled()) {
+        return QStringLiteral("the button was not enabled");
+    }
+    QTest::mouseClick(pressed, Qt::LeftButton);
+    const QStringList shown = takeMessages();
+    if (!matches(shown, expected)) {
+        return QStringLiteral("shown:\n") + shown.join(QStringLiteral("\n---\n")).left(2000);
+    }
+    QHash<QString, QByteArray> after = snapshot(dir.path());
+    if (!written.isNull()) {
+        if (after.value(newFile) != written) {
+            return QStringLiteral("the New file holds ") +
+                   QString::fromLatin1(after.value(newFile).toPercentEncoding());
+        }
+        after.insert(newFile, before.value(newFile, written));
+        if (!before.contains(newFile)) {
+            after.remove(newFile);
+        }
+    }
+    if (after != before) {
+        return QStringLiteral("files changed, appeared or went");
+    }
+    return normalRunFails();
 }
 
 QString BadInputWindow::normalRunFails() {
@@ -211,27 +186,18 @@ QString BadInputWindow::normalRunFails() {
     QTest::mouseClick(form->findChild<QRadioButton*>(QStringLiteral("Option_Separator_0")),
                       Qt::LeftButton);
     QTest::mouseClick(button("Command_Clear"), Qt::LeftButton);
-    const QString init = write(QStringLiteral("afterwards/init.dat"), "RST;VOLT 1;\r\n");
-    const QString reference =
-        write(QStringLiteral("afterwards/ref.dat"), "RST;VOLT 2;OUTP ON\r\nsecond line\r\n");
     const QString newFile = path(QStringLiteral("afterwards/New_ref.dat"));
     QFile::remove(newFile);
-    choose(0, init);
-    choose(1, reference);
-    if (textFile()->text() != QDir::toNativeSeparators(newFile)) {
-        return QStringLiteral("the New file proposed was ") + textFile()->text();
+    choose(0, write(QStringLiteral("afterwards/init.dat"), "RST;VOLT 1;\r\n"));
+    choose(1, write(QStringLiteral("afterwards/ref.dat"), "RST;VOLT 2;OUTP ON\r\nsecond\r\n"));
+    if (textFile()->text() != QDir::toNativeSeparators(newFile) ||
+        !button("Command_Run")->isEnabled()) {
+        return QStringLiteral("a normal Run could not start: ") + textFile()->text();
     }
-    if (!pressRun()) {
-        return QStringLiteral("Run was not enabled");
-    }
+    QTest::mouseClick(button("Command_Run"), Qt::LeftButton);
     const QStringList shown = takeMessages();
-    if (!shown.isEmpty()) {
-        return QStringLiteral("Run showed: ") + shown.join(QLatin1Char('\n'));
-    }
-    const QByteArray written = read(newFile);
-    if (written != "VOLT 2;OUTP ON\r\n") {
-        return QStringLiteral("the New file holds ") +
-               QString::fromLatin1(written.toPercentEncoding());
+    if (!shown.isEmpty() || read(newFile) != "VOLT 2;OUTP ON\r\n") {
+        return QStringLiteral("a normal Run failed: ") + shown.join(QLatin1Char('\n'));
     }
     return {};
 }
@@ -248,39 +214,21 @@ QPushButton* BadInputWindow::button(const char* name) const {
     return form->findChild<QPushButton*>(QLatin1String(name));
 }
 
-namespace {
-
-// A copy of this test program that every user may run: the build folder can lie where only
-// its owner may enter, as a checkout under /root does. Made once per process.
-QString programForEveryone() {
-    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvane-as-user-XXXXXX"));
-    static const QString copy = [] {
-        const QString path =
-            folder.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-        const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                              QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                              QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                              QFileDevice::ExeOther;
-        const bool copied = folder.isValid() && QFile::setPermissions(folder.path(), everyone) &&
-                            QFile::copy(QCoreApplication::applicationFilePath(), path) &&
-                            QFile::setPermissions(path, everyone);
-        return copied ? path : QString();
-    }();
-    return copy;
-}
-
-}  // namespace
-
-bool runningAsRoot() {
-    return ::geteuid() == 0;
-}
-
 bool ranAsUnprivilegedUser(QString* failure) {
-    if (!runningAsRoot()) {
+    if (::geteuid() != 0) {
         return false;
     }
-    const QString row = QString::fromUtf8(QTest::currentTestFunction()) + QLatin1Char(':') +
-                        QString::fromUtf8(QTest::currentDataTag());
+    // A copy that user nobody may run: the build folder can lie where only root may enter.
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvane-as-user-XXXXXX"));
+    const QString program = folder.filePath(QStringLiteral("as-user"));
+    const auto everyone = QFileDevice::Permissions::fromInt(0x7755);
+    if (!QFileInfo::exists(program) &&
+        !(QFile::setPermissions(folder.path(), everyone) &&
+          QFile::copy(QCoreApplication::applicationFilePath(), program) &&
+          QFile::setPermissions(program, everyone))) {
+        *failure = QStringLiteral("the test program could not be copied for user nobody");
+        return true;
+    }
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), QStringLiteral("/tmp"));
@@ -290,29 +238,17 @@ bool ranAsUnprivilegedUser(QString* failure) {
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.setWorkingDirectory(QDir::tempPath());
-    const QString program = programForEveryone();
-    if (program.isEmpty()) {
-        *failure = QStringLiteral("the test program could not be copied for user nobody");
-        return true;
-    }
     child.start(QStringLiteral("setpriv"),
                 {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                 QStringLiteral("--clear-groups"), program, row});
-    if (!child.waitForFinished(300000)) {
-        *failure = QStringLiteral("the case as user nobody did not finish: ") + child.errorString();
-        child.kill();
-        child.waitForFinished();
-        return true;
-    }
+                 QStringLiteral("--clear-groups"), program,
+                 QString::fromUtf8(QTest::currentTestFunction()) + QLatin1Char(':') +
+                     QString::fromUtf8(QTest::currentDataTag())});
+    child.waitForFinished(300000);
     const QString output = QString::fromLocal8Bit(child.readAll());
-    static const QRegularExpression passed(
-        QStringLiteral("Totals: \\d+ passed, 0 failed, 0 skipped"));
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 ||
-        !output.contains(passed) || !output.contains(QStringLiteral("PASS   : "))) {
-        *failure = QStringLiteral("the case failed as user nobody:\n") + output;
-    } else {
-        failure->clear();
-    }
+    const bool passed = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+                        output.contains(QStringLiteral("PASS   : ")) &&
+                        output.contains(QStringLiteral(", 0 failed, 0 skipped"));
+    *failure = passed ? QString() : QStringLiteral("the case failed as user nobody:\n") + output;
     return true;
 }
 
