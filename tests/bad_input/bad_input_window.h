@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QHash>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -11,9 +14,6 @@
 #include "platform/fake_platform.h"
 #include "settings/settings_store.h"
 #include "window/form1.h"
-
-class QLineEdit;
-class QPushButton;
 
 namespace corvane::test {
 
@@ -34,9 +34,9 @@ public:
     enum class Launches { Recorded, Started };
     /// Builds and shows the window; Started also really starts the programs it launches.
     bool open(Launches launches = Launches::Recorded);
-    QString iniPath() const;
+    QString iniPath() const { return path(QStringLiteral("Corvane.ini")); }
     /// The path of name in the case's folder; an absolute name stays as it is.
-    QString path(const QString& name) const;
+    QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
     /// Writes bytes to name in the case's folder, making folders on the way; returns its path.
     QString write(const QString& name, const QByteArray& bytes) const;
     /// The bytes of a file; empty when it cannot be read.
@@ -56,9 +56,13 @@ public:
     /// Chooses fresh inputs with ";" and runs; empty when the right line was written quietly.
     QString normalRunFails();
 
-    QLineEdit* textFile() const;
-    QLineEdit* textSeparator() const;
-    QPushButton* button(const char* name) const;
+    QLineEdit* textFile() const { return form->findChild<QLineEdit*>(QStringLiteral("Text_File")); }
+    QLineEdit* textSeparator() const {
+        return form->findChild<QLineEdit*>(QStringLiteral("Text_Separator"));
+    }
+    QPushButton* button(const char* name) const {
+        return form->findChild<QPushButton*>(QLatin1String(name));
+    }
 
 private:
     std::unique_ptr<Platform> starter_;
