@@ -12,6 +12,7 @@
 #include <QHash>
 
 #include "core/command_list.h"
+#include "core/compiler.h"
 #include "core/error.h"
 
 namespace corvane {
@@ -403,11 +404,11 @@ void CommandSearch::Impl::scanDense(const Entry* t, const Unit* text, qsizetype 
         const Unit* q = text + at;
         const Unit* const last = q + length;
         for (; q != last; ++q) {
-#pragma GCC unroll 16
+            CORVANE_UNROLL_16
             for (int j = 0; j < kLanes; ++j) {
                 s[j] = t[s[j] + stepOf(q[j * kLaneStride])];
             }
-#pragma GCC unroll 16
+            CORVANE_UNROLL_16
             for (int j = 0; j < kLanes; ++j) {
                 if (s[j] >= threshold) [[unlikely]] {
                     reached(s[j] / per);
@@ -431,11 +432,11 @@ void CommandSearch::Impl::scanDense(const Entry* t, const Unit* text, qsizetype 
             p[j] = text + j * step;
         }
         for (qsizetype i = 0; i < share; ++i) {
-#pragma GCC unroll 16
+            CORVANE_UNROLL_16
             for (int j = 0; j < kLanes; ++j) {
                 s[j] = t[s[j] + stepOf(p[j][i])];
             }
-#pragma GCC unroll 16
+            CORVANE_UNROLL_16
             for (int j = 0; j < kLanes; ++j) {
                 if (s[j] >= threshold) [[unlikely]] {
                     reached(s[j] / per);
