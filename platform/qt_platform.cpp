@@ -10,6 +10,12 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#ifdef Q_OS_WIN
+#include <string>
+
+#include <windows.h>
+#endif
+
 namespace corvane {
 
 namespace {
@@ -111,7 +117,18 @@ bool QtPlatform::startProgram(const QString& program, const QStringList& argumen
 
 bool QtPlatform::openInEditor(const QString& path) {
 #ifdef Q_OS_WIN
-    return QProcess::startDetached(QStringLiteral("notepad.exe"), {path});
+    // By its full path in the system folder: a program started by its bare name is searched in
+    // the current folder first, which is the remembered lab folder, so a notepad.exe placed
+    // there would run instead, with the user's rights. The path stays one argument.
+    const UINT needed = GetSystemDirectoryW(nullptr, 0);
+    std::wstring folder(needed, L'\0');
+    const UINT length = needed == 0 ? 0 : GetSystemDirectoryW(folder.data(), needed);
+    if (length == 0 || length >= needed) {
+        return false;
+    }
+    folder.resize(length);
+    const QString notepad = QString::fromStdWString(folder) + QStringLiteral("\\notepad.exe");
+    return QProcess::startDetached(notepad, {path});
 #else
     // The desktop's own choice of application, started through xdg-open with the path as a
     // file URL, which no shell ever reads.

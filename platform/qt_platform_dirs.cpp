@@ -50,7 +50,15 @@ bool QtPlatform::changeDirectory(const QString& dir) {
     buffer.resize(written);
     const QString full = QString::fromStdWString(buffer);
 
+    // A removable drive without a disk would make Windows ask with a system box; the thread
+    // takes the failure as an answer instead, and the folder is passed over.
+    DWORD previousMode = 0;
+    const bool quiet =
+        SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != 0;
     const DWORD attributes = GetFileAttributesW(wide(full));
+    if (quiet) {
+        SetThreadErrorMode(previousMode, nullptr);
+    }
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return false;
     }
