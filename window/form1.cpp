@@ -89,6 +89,16 @@ Form1::Form1(Platform& platform, SettingsStore& settings, QWidget* parent)
     buildControls();
     wireEvents();
     reported([this] { Form_Load(); });
+
+    // At logoff, shutdown or an update's restart the window gets no close event: the session's
+    // request to save and the application's last signal are the only chances to save settings.
+#if QT_CONFIG(sessionmanager)
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager&) { unloadOnce(); });
+    }
+#endif
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &Form1::unloadOnce);
 }
 
 Form1::~Form1() = default;
@@ -97,10 +107,12 @@ void Form1::buildControls() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Corvane, v1.00 - June 2015/Vesk"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/corvane.png")));
-    // A fixed layout: no maximize button and no resizing border.
+    // A fixed layout: no maximize button, and the fixed size takes away the resizing border.
+    // Windows' own fixed-size dialog frame is not asked for: it would keep the window's native
+    // size when it moves to a screen of another scale, clipping or padding the layout.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowCloseButtonHint);
     setFixedSize(7020 / 15, 2400 / 15);
 
     const auto button = [this](const QString& caption, const QString& name, QRect geometry) {
@@ -487,9 +499,17 @@ void Form1::Text_File_DblClick() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    unloadOnce();
+    event->accept();
+}
+
+void Form1::unloadOnce() {
+    if (unloaded_) {
+        return;
+    }
+    unloaded_ = true;
     qint16 cancel = 0;
     reported([this, &cancel] { Form_Unload(cancel); });
-    event->accept();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

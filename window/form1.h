@@ -77,6 +77,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// Runs Form_Unload the first time the window closes or the session or program ends.
+    void unloadOnce();
     void buildControls();
     void wireEvents();
     /// Sets the window's font to one in which every caption fits its control.
@@ -95,6 +97,7 @@ private:
     Platform& platform_;
     SettingsStore& settings_;
     WindowVariables vars_;
+    bool unloaded_ = false;
     OpenFileRequest CommonDialog1;  // the dialog's settings, applied before each ShowOpen
 
     std::array<QPushButton*, 2> Command_File{};
