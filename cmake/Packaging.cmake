@@ -19,7 +19,7 @@ endif()
 
 set(CPACK_PACKAGE_NAME "corvane")
 set(CPACK_PACKAGE_VENDOR "Corvane")
-set(CPACK_PACKAGE_VERSION "1.00")
+set(CPACK_PACKAGE_VERSION "${CORVANE_VERSION_TEXT}")
 set(CPACK_PACKAGE_CONTACT "Corvane maintainers <maintainers@corvane.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "writes the instrument commands that differ between two set-ups")

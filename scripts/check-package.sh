@@ -2,7 +2,9 @@
 # Checks a built corvane .deb the way a user would meet it: its control fields, its exact file
 # list, the desktop entry and the icon, then unpacks it into a scratch root and starts the
 # unpacked program headless to see that it comes up with its window and icon.
-# Usage: scripts/check-package.sh [path/to/corvane_1.00_ARCH.deb]
+# The expected version comes from version.env, which CMake writes into the build folder
+# (CORVANE_BUILD_DIR, by default the folder above the .deb's packages/ folder).
+# Usage: scripts/check-package.sh [path/to/corvane_VERSION_ARCH.deb]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -14,6 +16,12 @@ if [[ -z "$deb" ]]; then
   deb=${found[0]}
 fi
 [[ -f "$deb" ]] || { echo "check-package: no such file: $deb"; exit 2; }
+version_env=${CORVANE_BUILD_DIR:-$(dirname "$deb")/..}/version.env
+[[ -f "$version_env" ]] || { echo "check-package: no $version_env (configure with CMake)"; exit 2; }
+# CORVANE_VERSION (1.0.0) and CORVANE_VERSION_TEXT (1.00); the window check's shell reads both.
+set -a
+source "$version_env"
+set +a
 
 failures=0
 fail() { echo "check-package: FAIL: $*"; failures=$((failures + 1)); }
@@ -30,7 +38,8 @@ trap cleanup EXIT
 # --- Control fields -------------------------------------------------------------------------
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ "$(field Package)" == corvane ]] && ok "package name corvane" || fail "package name is '$(field Package)'"
-[[ "$(field Version)" == 1.00 ]] && ok "version 1.00" || fail "version is '$(field Version)'"
+[[ "$(field Version)" == "$CORVANE_VERSION_TEXT" ]] && ok "version $CORVANE_VERSION_TEXT" ||
+  fail "version is '$(field Version)', not $CORVANE_VERSION_TEXT"
 [[ -n "$(field Maintainer)" ]] && ok "maintainer $(field Maintainer)" || fail "no maintainer"
 [[ -n "$(field Description)" ]] && ok "description present" || fail "no description"
 # The Qt libraries come from dpkg-shlibdeps, with the versions the program was linked against.
@@ -137,7 +146,7 @@ if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && command -v
 set -u
 "$@" &
 pid=$!
-wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Corvane, v1\.00' | head -n 1)
+wid=$(timeout 10 xdotool search --sync --onlyvisible --name "^Corvane, v${CORVANE_VERSION_TEXT//./\\.}" | head -n 1)
 status=1
 if [[ -n "$wid" ]]; then
   echo "title: $(xdotool getwindowname "$wid")"

@@ -8,7 +8,9 @@
 # system's Qt 6 headers: the compiler defines _WIN32, so Qt defines
 # Q_OS_WIN and the Windows branches are the ones compiled. Nothing is linked (there is no Qt for
 # Windows here). app/corvane.rc, with its icon, goes through MinGW-w64's windres, and its version
-# record is read back and compared with the expected one.
+# record is read back and compared with the project's version.
+# The version and app/corvane.rc come configured from a CMake build folder (CORVANE_BUILD_DIR,
+# default build/), which `make windows-check` configures first.
 # Usage: scripts/windows-check.sh [FILE.cpp...]   (default: every source file)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,6 +24,11 @@ for tool in "$cxx" "$windres"; do
   command -v "$tool" >/dev/null || { echo "windows-check: $tool is missing"; exit 2; }
 done
 [[ -d "$qt/QtWidgets" ]] || { echo "windows-check: no Qt 6 headers in $qt"; exit 2; }
+build=${CORVANE_BUILD_DIR:-build}
+[[ -f "$build/version.env" && -f "$build/app/corvane.rc" ]] ||
+  { echo "windows-check: configure $build with CMake first (make windows-check does)"; exit 2; }
+# CORVANE_VERSION (1.0.0) and CORVANE_VERSION_TEXT (1.00), written by CMake.
+source "$build/version.env"
 
 # The definitions and warnings the Windows build uses: the project's own (CMakeLists.txt) and
 # those Qt's CMake package adds for a Windows widgets program.
@@ -32,6 +39,7 @@ flags=(
   -DUNICODE -D_UNICODE -DWIN32 -DMINGW_HAS_SECURE_API=1
   -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB
   -DQT_NO_CAST_FROM_ASCII -DQT_NO_CAST_TO_ASCII -DQT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  -DCORVANE_VERSION_TEXT="\"$CORVANE_VERSION_TEXT\""
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-qual -Wformat=2
   -Wimplicit-fallthrough -Wno-maybe-uninitialized -Werror
 )
@@ -105,18 +113,20 @@ printf '%s\0' "${sources[@]}" | xargs -0 -n 1 -P "$(nproc 2>/dev/null || echo 2)
 failed=$(find "$scratch/failed" -type f | wc -l)
 
 # The resource file: icon and version record. windres reads the compiled resources back as text.
-rc=app/corvane.rc
+rc=$build/app/corvane.rc
 if out=$("$windres" -i "$rc" -O coff -o "$scratch/corvane_rc.o" 2>&1) &&
   out=$("$windres" -i "$rc" -O res -o "$scratch/corvane.res" 2>&1) &&
   text=$("$windres" -i "$scratch/corvane.res" -O rc 2>&1); then
   missing=()
-  for want in 'FILEVERSION 1, 0, 0, 0' 'PRODUCTVERSION 1, 0, 0, 0' 'BLOCK "040904B0"' \
-    'VALUE "FileVersion", "1.00"' 'VALUE "ProductVersion", "1.00"' \
+  numbers=${CORVANE_VERSION//./, }
+  for want in "FILEVERSION $numbers, 0" "PRODUCTVERSION $numbers, 0" 'BLOCK "040904B0"' \
+    "VALUE \"FileVersion\", \"$CORVANE_VERSION_TEXT\"" \
+    "VALUE \"ProductVersion\", \"$CORVANE_VERSION_TEXT\"" \
     'VALUE "Translation", 0x409, 1200' 'RT_GROUP_ICON'; do
     grep -qF "$want" <<<"$text" || missing+=("$want")
   done
   if [[ ${#missing[@]} -eq 0 ]]; then
-    echo "windows-check: ok: $rc (icon, version 1.0.0.0 \"1.00\", US English, Unicode)"
+    echo "windows-check: ok: $rc (icon, version $CORVANE_VERSION.0 \"$CORVANE_VERSION_TEXT\", US English, Unicode)"
   else
     echo "windows-check: FAIL: $rc lacks: ${missing[*]}"
     failed=$((failed + 1))

@@ -95,7 +95,7 @@ Form1::~Form1() = default;
 
 void Form1::buildControls() {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Corvane, v1.00 - June 2015/Vesk"));
+    setWindowTitle(QStringLiteral("Corvane, v" CORVANE_VERSION_TEXT " - June 2015/Vesk"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/corvane.png")));
     // A fixed layout: no maximize button and no resizing border.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
