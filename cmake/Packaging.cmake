@@ -1,9 +1,10 @@
 # Installation layout and the packages CPack builds from it.
 #
-# Linux: bin/corvane, the desktop entry and the icon in the hicolor theme, packed as a .deb
-# whose dependencies dpkg-shlibdeps computes from the program's shared libraries.
-# Windows: bin/corvane.exe with the Qt libraries beside it (see app/CMakeLists.txt), packed as
-# a zip.
+# Linux: bin/corvane and bin/corvane-cli, the desktop entry and the icon in the hicolor theme,
+# packed as a .deb whose dependencies dpkg-shlibdeps computes from the programs' shared
+# libraries.
+# Windows: bin/corvane.exe and bin/corvane-cli.exe with the Qt libraries beside them (see
+# app/CMakeLists.txt), packed as a zip.
 include(GNUInstallDirs)
 
 if(UNIX AND NOT APPLE)
@@ -28,7 +29,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
        "Corvane compares two GPIB instrument command files, an Init set-up and a"
        "Reference set-up, and writes a New file that holds only the Reference"
        "commands the Init set-up does not already contain, so that an instrument"
-       "can be taken from one set-up to the other by sending only what differs.")
+       "can be taken from one set-up to the other by sending only what differs."
+       "The corvane-cli program does the same for scripts, without a display.")
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 

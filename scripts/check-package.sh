@@ -53,6 +53,7 @@ ok "depends: $depends"
 expected=$(
   cat <<'EOF'
 ./usr/bin/corvane
+./usr/bin/corvane-cli
 ./usr/share/applications/corvane.desktop
 ./usr/share/icons/hicolor/128x128/apps/corvane.png
 ./usr/share/icons/hicolor/32x32/apps/corvane.png

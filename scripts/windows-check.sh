@@ -3,7 +3,7 @@
 # store, the drive-aware change of directory, Notepad) and the resource file keep compiling
 # although the program is built and tested on Linux.
 #
-# Every .cpp under core, platform, settings, window and app, and every test source that a
+# Every .cpp under core, platform, settings, window, app and cli, and every test source that a
 # Windows build compiles, goes through MinGW-w64's g++ with -fsyntax-only against the
 # system's Qt 6 headers: the compiler defines _WIN32, so Qt defines
 # Q_OS_WIN and the Windows branches are the ones compiled. Nothing is linked (there is no Qt for
@@ -79,7 +79,7 @@ if [[ $# -gt 0 ]]; then
   sources=("$@")
 else
   mapfile -t sources < <(
-    find core platform settings window app -name '*.cpp'
+    find core platform settings window app cli -name '*.cpp'
     windows_test_sources tests
   )
   mapfile -t sources < <(printf '%s\n' "${sources[@]}" | LC_ALL=C sort -u)
@@ -96,7 +96,7 @@ for src in "${sources[@]}"; do
   done
 done
 flags+=(-I"$here/tests" -isystem "$qt/QtTest" -I"$scratch/moc" -DQT_TESTLIB_LIB
-  -DCORVANE_SOURCE_DIR="\"$here\"")
+  -DCORVANE_SOURCE_DIR="\"$here\"" -DCORVANE_CLI="\"corvane-cli.exe\"")
 
 # One compiler per core; each prints its verdict and, on failure, the compiler's messages in
 # one piece, and leaves a mark for the count.
