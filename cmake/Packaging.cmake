@@ -1,8 +1,8 @@
 # Installation layout and the packages CPack builds from it.
 #
-# Linux: bin/corvane and bin/corvane-cli, the desktop entry and the icon in the hicolor theme,
-# packed as a .deb whose dependencies dpkg-shlibdeps computes from the programs' shared
-# libraries.
+# Linux: bin/corvane and bin/corvane-cli, the desktop entry, the icon in the hicolor theme, the
+# manual pages, the AppStream metadata, the copyright file and the changelog, packed as a .deb
+# whose dependencies dpkg-shlibdeps computes from the programs' shared libraries.
 # Windows: bin/corvane.exe and bin/corvane-cli.exe with the Qt libraries beside them (see
 # app/CMakeLists.txt), packed as a zip.
 include(GNUInstallDirs)
@@ -16,6 +16,27 @@ if(UNIX AND NOT APPLE)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps RENAME corvane.png)
     install(FILES ${PROJECT_SOURCE_DIR}/resources/corvane.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+    # The texts that carry the version are configured with it; the manual pages and the
+    # changelog are compressed as Debian wants them: at most, with no name or time stamp.
+    set(docs ${PROJECT_BINARY_DIR}/packaging)
+    set(metainfo io.github.corvane.Corvane.metainfo.xml)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/${metainfo}.in ${docs}/${metainfo} @ONLY)
+    set(compressed)
+    foreach(text man/corvane.1 man/corvane-cli.1 changelog)
+        configure_file(${PROJECT_SOURCE_DIR}/packaging/${text}.in ${docs}/${text} @ONLY)
+        add_custom_command(OUTPUT ${docs}/${text}.gz
+                           COMMAND gzip -9 -n -f -k ${docs}/${text}
+                           DEPENDS ${docs}/${text} VERBATIM)
+        list(APPEND compressed ${docs}/${text}.gz)
+    endforeach()
+    add_custom_target(corvane_docs ALL DEPENDS ${compressed})
+
+    install(FILES ${docs}/man/corvane.1.gz ${docs}/man/corvane-cli.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${docs}/${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${docs}/changelog.gz
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvane)
 endif()
 
 set(CPACK_PACKAGE_NAME "corvane")
