@@ -74,12 +74,16 @@ fuzz: fuzz-build
 package: build
 	@scripts/install-deps.sh package
 	@cd $(BUILD_DIR) && cpack -G DEB >/dev/null
-	@scripts/check-package.sh $(BUILD_DIR)/packages/corvane_1.00_$$(dpkg --print-architecture).deb
+	@source $(BUILD_DIR)/version.env && scripts/check-package.sh \
+	    $(BUILD_DIR)/packages/corvane_$${CORVANE_VERSION_TEXT}_$$(dpkg --print-architecture).deb
 
 # Every source file and the resource file compiled as for Windows (syntax only).
+# The version and the resource file come from the configured build folder.
 windows-check:
-	@scripts/install-deps.sh wincheck
-	@scripts/windows-check.sh
+	@scripts/install-deps.sh build wincheck
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCORVANE_WERROR=$(WERROR) \
+	    $(CMAKE_ARGS) >/dev/null
+	@CORVANE_BUILD_DIR=$(BUILD_DIR) scripts/windows-check.sh
 
 # The comparison measured against reading the Init file, built as the release build compiles
 # it. Generated files stay in $(BENCH_DATA); `make bench BENCH_ARGS=--benchmark_filter=2KiB`

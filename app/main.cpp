@@ -9,7 +9,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION_TEXT));
     // Lets the desktop match the running window to the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("corvane"));
 

@@ -1,9 +1,10 @@
 # Installation layout and the packages CPack builds from it.
 #
-# Linux: bin/corvane, the desktop entry and the icon in the hicolor theme, packed as a .deb
-# whose dependencies dpkg-shlibdeps computes from the program's shared libraries.
-# Windows: bin/corvane.exe with the Qt libraries beside it (see app/CMakeLists.txt), packed as
-# a zip.
+# Linux: bin/corvane and bin/corvane-cli, the desktop entry, the icon in the hicolor theme, the
+# manual pages, the AppStream metadata, the copyright file and the changelog, packed as a .deb
+# whose dependencies dpkg-shlibdeps computes from the programs' shared libraries.
+# Windows: bin/corvane.exe and bin/corvane-cli.exe with the Qt libraries beside them (see
+# app/CMakeLists.txt), packed as a zip.
 include(GNUInstallDirs)
 
 if(UNIX AND NOT APPLE)
@@ -15,11 +16,32 @@ if(UNIX AND NOT APPLE)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps RENAME corvane.png)
     install(FILES ${PROJECT_SOURCE_DIR}/resources/corvane.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+    # The texts that carry the version are configured with it; the manual pages and the
+    # changelog are compressed as Debian wants them: at most, with no name or time stamp.
+    set(docs ${PROJECT_BINARY_DIR}/packaging)
+    set(metainfo io.github.corvane.Corvane.metainfo.xml)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/${metainfo}.in ${docs}/${metainfo} @ONLY)
+    set(compressed)
+    foreach(text man/corvane.1 man/corvane-cli.1 changelog)
+        configure_file(${PROJECT_SOURCE_DIR}/packaging/${text}.in ${docs}/${text} @ONLY)
+        add_custom_command(OUTPUT ${docs}/${text}.gz
+                           COMMAND gzip -9 -n -f -k ${docs}/${text}
+                           DEPENDS ${docs}/${text} VERBATIM)
+        list(APPEND compressed ${docs}/${text}.gz)
+    endforeach()
+    add_custom_target(corvane_docs ALL DEPENDS ${compressed})
+
+    install(FILES ${docs}/man/corvane.1.gz ${docs}/man/corvane-cli.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${docs}/${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${docs}/changelog.gz
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvane)
 endif()
 
 set(CPACK_PACKAGE_NAME "corvane")
 set(CPACK_PACKAGE_VENDOR "Corvane")
-set(CPACK_PACKAGE_VERSION "1.00")
+set(CPACK_PACKAGE_VERSION "${CORVANE_VERSION_TEXT}")
 set(CPACK_PACKAGE_CONTACT "Corvane maintainers <maintainers@corvane.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "writes the instrument commands that differ between two set-ups")
@@ -28,7 +50,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
        "Corvane compares two GPIB instrument command files, an Init set-up and a"
        "Reference set-up, and writes a New file that holds only the Reference"
        "commands the Init set-up does not already contain, so that an instrument"
-       "can be taken from one set-up to the other by sending only what differs.")
+       "can be taken from one set-up to the other by sending only what differs."
+       "The corvane-cli program does the same for scripts, without a display.")
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Checks a built corvane .deb the way a user would meet it: its control fields, its exact file
-# list, the desktop entry and the icon, then unpacks it into a scratch root and starts the
-# unpacked program headless to see that it comes up with its window and icon.
-# Usage: scripts/check-package.sh [path/to/corvane_1.00_ARCH.deb]
+# Checks a built corvane .deb the way a user and a distribution would meet it: lintian, its
+# control fields, its exact file list, the desktop entry, the AppStream metadata, the manual
+# pages and the icon, then unpacks it into a scratch root, runs corvane-cli and starts the
+# unpacked window program headless to see that it comes up with its window and icon.
+# The expected version comes from version.env, which CMake writes into the build folder
+# (CORVANE_BUILD_DIR, by default the folder above the .deb's packages/ folder).
+# Usage: scripts/check-package.sh [path/to/corvane_VERSION_ARCH.deb]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -14,6 +17,12 @@ if [[ -z "$deb" ]]; then
   deb=${found[0]}
 fi
 [[ -f "$deb" ]] || { echo "check-package: no such file: $deb"; exit 2; }
+version_env=${CORVANE_BUILD_DIR:-$(dirname "$deb")/..}/version.env
+[[ -f "$version_env" ]] || { echo "check-package: no $version_env (configure with CMake)"; exit 2; }
+# CORVANE_VERSION (1.0.0) and CORVANE_VERSION_TEXT (1.00); the window check's shell reads both.
+set -a
+source "$version_env"
+set +a
 
 failures=0
 fail() { echo "check-package: FAIL: $*"; failures=$((failures + 1)); }
@@ -27,10 +36,23 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# --- Lintian --------------------------------------------------------------------------------
+# Any error or warning fails the check. CI runs as root, which lintian only accepts when told.
+lintian_options=(--fail-on error,warning)
+[[ $(id -u) -eq 0 ]] && lintian_options+=(--allow-root)
+if out=$(lintian "${lintian_options[@]}" "$deb" 2>&1); then
+  ok "lintian reports nothing${out:+ above its notes:}"
+  [[ -n "$out" ]] && sed 's/^/    /' <<<"$out"
+else
+  fail "lintian:"
+  sed 's/^/    /' <<<"$out"
+fi
+
 # --- Control fields -------------------------------------------------------------------------
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ "$(field Package)" == corvane ]] && ok "package name corvane" || fail "package name is '$(field Package)'"
-[[ "$(field Version)" == 1.00 ]] && ok "version 1.00" || fail "version is '$(field Version)'"
+[[ "$(field Version)" == "$CORVANE_VERSION_TEXT" ]] && ok "version $CORVANE_VERSION_TEXT" ||
+  fail "version is '$(field Version)', not $CORVANE_VERSION_TEXT"
 [[ -n "$(field Maintainer)" ]] && ok "maintainer $(field Maintainer)" || fail "no maintainer"
 [[ -n "$(field Description)" ]] && ok "description present" || fail "no description"
 # The Qt libraries come from dpkg-shlibdeps, with the versions the program was linked against.
@@ -44,10 +66,16 @@ ok "depends: $depends"
 expected=$(
   cat <<'EOF'
 ./usr/bin/corvane
+./usr/bin/corvane-cli
 ./usr/share/applications/corvane.desktop
+./usr/share/doc/corvane/changelog.gz
+./usr/share/doc/corvane/copyright
 ./usr/share/icons/hicolor/128x128/apps/corvane.png
 ./usr/share/icons/hicolor/32x32/apps/corvane.png
 ./usr/share/icons/hicolor/scalable/apps/corvane.svg
+./usr/share/man/man1/corvane-cli.1.gz
+./usr/share/man/man1/corvane.1.gz
+./usr/share/metainfo/io.github.corvane.Corvane.metainfo.xml
 EOF
 )
 actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | LC_ALL=C sort)
@@ -76,6 +104,37 @@ fi
 exec_line=$(grep '^Exec=' "$desktop" || true)
 [[ "$exec_line" == "Exec=corvane" ]] && ok "$exec_line" || fail "unexpected '$exec_line' (the program takes no arguments)"
 icon_name=$(sed -n 's/^Icon=//p' "$desktop")
+
+metainfo=$root/usr/share/metainfo/io.github.corvane.Corvane.metainfo.xml
+if out=$(appstreamcli validate --no-net "$metainfo" 2>&1); then
+  ok "AppStream metadata is valid"
+else
+  fail "appstreamcli validate --no-net:"
+  sed 's/^/    /' <<<"$out"
+fi
+for page in corvane corvane-cli; do
+  if text=$(MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" 2>&1) &&
+    grep -q "^NAME" <<<"$text"; then
+    ok "man -l renders $page(1)"
+  else
+    fail "man -l $page.1.gz: $text"
+  fi
+done
+
+# --- corvane-cli ----------------------------------------------------------------------------
+# The New line on the standard output with CR LF, and the version, from the unpacked program.
+cli=$root/usr/bin/corvane-cli
+printf '*RST;VOLT 5;\r\n' >"$scratch/init.dat"
+printf '*RST;VOLT 12;VOLT 5;\r\n' >"$scratch/ref.dat"
+if line=$(env -u DISPLAY -u WAYLAND_DISPLAY "$cli" "$scratch/init.dat" "$scratch/ref.dat" | od -An -c | tr -s ' ') &&
+  [[ "$line" == " V O L T 1 2 ; \r \n" ]]; then
+  ok "corvane-cli prints the New line with CR LF without a display"
+else
+  fail "corvane-cli printed '$line'"
+fi
+cli_version=$("$cli" --version 2>&1 || true)
+[[ "$cli_version" == "corvane-cli $CORVANE_VERSION_TEXT" ]] && ok "$cli_version" ||
+  fail "corvane-cli --version says '$cli_version'"
 icon=$root/usr/share/icons/hicolor/32x32/apps/$icon_name.png
 if [[ -f "$icon" ]]; then
   # IHDR: width and height (4 bytes each, big-endian), bit depth, colour type (3 = palette).
@@ -137,7 +196,7 @@ if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && command -v
 set -u
 "$@" &
 pid=$!
-wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Corvane, v1\.00' | head -n 1)
+wid=$(timeout 10 xdotool search --sync --onlyvisible --name "^Corvane, v${CORVANE_VERSION_TEXT//./\\.}" | head -n 1)
 status=1
 if [[ -n "$wid" ]]; then
   echo "title: $(xdotool getwindowname "$wid")"

@@ -3,12 +3,14 @@
 # store, the drive-aware change of directory, Notepad) and the resource file keep compiling
 # although the program is built and tested on Linux.
 #
-# Every .cpp under core, platform, settings, window, app and fuzz, and every test source that a
-# Windows build compiles, goes through MinGW-w64's g++ with -fsyntax-only against the
-# system's Qt 6 headers: the compiler defines _WIN32, so Qt defines
-# Q_OS_WIN and the Windows branches are the ones compiled. Nothing is linked (there is no Qt for
+# Every .cpp under core, platform, settings, window, app, cli and fuzz, and every test source
+# that a Windows build compiles, goes through MinGW-w64's g++ with -fsyntax-only against the
+# system's Qt 6 headers: the compiler defines _WIN32, so Qt defines Q_OS_WIN and the Windows
+# branches are the ones compiled. Nothing is linked (there is no Qt for
 # Windows here). app/corvane.rc, with its icon, goes through MinGW-w64's windres, and its version
-# record is read back and compared with the expected one.
+# record is read back and compared with the project's version.
+# The version and app/corvane.rc come configured from a CMake build folder (CORVANE_BUILD_DIR,
+# default build/), which `make windows-check` configures first.
 #
 # The Windows build uses MSVC with warnings as errors. What MinGW's g++ accepts but MSVC
 # rejects, and that can be seen here, fails the check too: GNU extensions (-Wpedantic), and
@@ -31,6 +33,11 @@ for tool in "$cxx" "$windres"; do
   command -v "$tool" >/dev/null || { echo "windows-check: $tool is missing"; exit 2; }
 done
 [[ -d "$qt/QtWidgets" ]] || { echo "windows-check: no Qt 6 headers in $qt"; exit 2; }
+build=${CORVANE_BUILD_DIR:-build}
+[[ -f "$build/version.env" && -f "$build/app/corvane.rc" ]] ||
+  { echo "windows-check: configure $build with CMake first (make windows-check does)"; exit 2; }
+# CORVANE_VERSION (1.0.0) and CORVANE_VERSION_TEXT (1.00), written by CMake.
+source "$build/version.env"
 
 # The definitions and warnings the Windows build uses: the project's own (CMakeLists.txt) and
 # those Qt's CMake package adds for a Windows widgets program.
@@ -41,6 +48,7 @@ flags=(
   -DUNICODE -D_UNICODE -DWIN32 -DMINGW_HAS_SECURE_API=1
   -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB
   -DQT_NO_CAST_FROM_ASCII -DQT_NO_CAST_TO_ASCII -DQT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  -DCORVANE_VERSION_TEXT="\"$CORVANE_VERSION_TEXT\""
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-qual -Wformat=2
   -Wimplicit-fallthrough -Wno-maybe-uninitialized -Werror
 )
@@ -80,7 +88,7 @@ if [[ $# -gt 0 ]]; then
   sources=("$@")
 else
   mapfile -t sources < <(
-    find core platform settings window app fuzz -name '*.cpp'
+    find core platform settings window app cli fuzz -name '*.cpp'
     windows_test_sources tests
   )
   mapfile -t sources < <(printf '%s\n' "${sources[@]}" | LC_ALL=C sort -u)
@@ -97,7 +105,7 @@ for src in "${sources[@]}"; do
   done
 done
 flags+=(-I"$here/tests" -isystem "$qt/QtTest" -I"$scratch/moc" -DQT_TESTLIB_LIB
-  -DCORVANE_SOURCE_DIR="\"$here\"")
+  -DCORVANE_SOURCE_DIR="\"$here\"" -DCORVANE_CLI="\"corvane-cli.exe\"")
 
 # One compiler per core; each prints its verdict and, on failure, the compiler's messages in
 # one piece, and leaves a mark for the count.
@@ -116,7 +124,7 @@ failed=$(find "$scratch/failed" -type f | wc -l)
 # Compiler-specific constructs that g++ knows and MSVC does not: an unknown pragma is C4068,
 # the rest do not compile at all. Only core/compiler.h may name them, behind its compiler tests.
 gnu_only='^[[:space:]]*#[[:space:]]*pragma[[:space:]]+(GCC|clang)|_Pragma|__attribute__|__builtin_|__PRETTY_FUNCTION__'
-mapfile -t headers < <(find core platform settings window app tests fuzz -name '*.h')
+mapfile -t headers < <(find core platform settings window app cli tests fuzz -name '*.h')
 while IFS= read -r hit; do
   echo "windows-check: FAIL: ${hit%%:*}: not for MSVC (wrap it in core/compiler.h): ${hit#*:}"
   failed=$((failed + 1))
@@ -124,18 +132,20 @@ done < <(printf '%s\n' "${sources[@]}" "${headers[@]}" | grep -v '^core/compiler
   xargs -r grep -EnH "$gnu_only" | sed 's/^\([^:]*\):\([0-9]*\):[[:space:]]*/\1:\2: /')
 
 # The resource file: icon and version record. windres reads the compiled resources back as text.
-rc=app/corvane.rc
+rc=$build/app/corvane.rc
 if out=$("$windres" -i "$rc" -O coff -o "$scratch/corvane_rc.o" 2>&1) &&
   out=$("$windres" -i "$rc" -O res -o "$scratch/corvane.res" 2>&1) &&
   text=$("$windres" -i "$scratch/corvane.res" -O rc 2>&1); then
   missing=()
-  for want in 'FILEVERSION 1, 0, 0, 0' 'PRODUCTVERSION 1, 0, 0, 0' 'BLOCK "040904B0"' \
-    'VALUE "FileVersion", "1.00"' 'VALUE "ProductVersion", "1.00"' \
+  numbers=${CORVANE_VERSION//./, }
+  for want in "FILEVERSION $numbers, 0" "PRODUCTVERSION $numbers, 0" 'BLOCK "040904B0"' \
+    "VALUE \"FileVersion\", \"$CORVANE_VERSION_TEXT\"" \
+    "VALUE \"ProductVersion\", \"$CORVANE_VERSION_TEXT\"" \
     'VALUE "Translation", 0x409, 1200' 'RT_GROUP_ICON'; do
     grep -qF "$want" <<<"$text" || missing+=("$want")
   done
   if [[ ${#missing[@]} -eq 0 ]]; then
-    echo "windows-check: ok: $rc (icon, version 1.0.0.0 \"1.00\", US English, Unicode)"
+    echo "windows-check: ok: $rc (icon, version $CORVANE_VERSION.0 \"$CORVANE_VERSION_TEXT\", US English, Unicode)"
   else
     echo "windows-check: FAIL: $rc lacks: ${missing[*]}"
     failed=$((failed + 1))

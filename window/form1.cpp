@@ -105,7 +105,7 @@ Form1::~Form1() = default;
 
 void Form1::buildControls() {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Corvane, v1.00 - June 2015/Vesk"));
+    setWindowTitle(QStringLiteral("Corvane, v" CORVANE_VERSION_TEXT " - June 2015/Vesk"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/corvane.png")));
     // A fixed layout: no maximize button, and the fixed size takes away the resizing border.
     // Windows' own fixed-size dialog frame is not asked for: it would keep the window's native
