@@ -471,7 +471,7 @@ private slots:
     }
 
     void remembersTheSettings_data() {
-        QTest::addColumn<QByteArray>("ini");   // %1 is the folder
+        QTest::addColumn<QByteArray>("ini");   // %1 is the folder, %U it in capitals
         QTest::addColumn<bool>("run");         // a Run into the folder with ";"
         QTest::addColumn<QString>("loaded");   // option|separator|open or locked|box|entered
         QTest::addColumn<QString>("written");  // at close, over another copy's values
@@ -506,6 +506,8 @@ private slots:
         row("a vanished Directory is passed over, the rest restored, and a Run replaces it",
             "Directory=%1/gone\nSeparator=\",\"", true, "2|,|open|1|%1/gone",
             "Directory=%1, Separator=;");
+        row("a Directory differing in letter case is entered", "Directory=%U", false,
+            "0|;|locked|1|%U", "");
         row("an empty Directory enters nothing", "Directory=", false, "0|;|locked|1|", "");
         QTest::newRow("an unreadable settings store is reported at load and at close")
             << QByteArray("<folder>") << true << u"-1||locked|0|"_s
@@ -518,7 +520,8 @@ private slots:
         QFETCH(bool, run);
         QFETCH(QString, loaded);
         QFETCH(QString, written);
-        open(ini);
+        const QString capitals = platform_.currentDir.toUpper();
+        open(ini.replace("%U", capitals.toLatin1()));
         int option = -1;
         for (int i = 0; i < 3; ++i) {
             option = get<QRadioButton>(u"Option_Separator_%1"_s.arg(i))->isChecked() ? i : option;
@@ -529,7 +532,7 @@ private slots:
                               QString::number(get<TriStateCheckBox>(u"Check_OpenFile"_s)->value()),
                               platform_.directoryChanges.join(u',')})
                      .join(u'|'),
-                 path(loaded));
+                 path(loaded).replace(u"%U"_s, capitals));
         if (run) {
             click(u"Option_Separator_0"_s);
             fill(write(u"init.dat"_s, "A;\r\n") + u'|' + write(u"ref.dat"_s, "A;B\r\n") + u'|' +
@@ -565,6 +568,8 @@ private slots:
             << none << QStringList{other} << false << button;
         QTest::newRow("a stored path starts at every press without dialog or warning")
             << q << QStringList{q, q} << true << find;
+        QTest::newRow("once started it hands the focus to a ready Run")
+            << q << QStringList{q} << true << u"Command_Run"_s;
     }
     void startsQuintrel() {
         QFETCH(QString, stored);
@@ -573,6 +578,7 @@ private slots:
         QFETCH(QString, focus);
         open(stored.isNull() ? QByteArray() : "[Settings]\nquintrelPath=" + stored.toUtf8());
         platform_.starts = starts;
+        get(u"Command_Run"_s)->setEnabled(focus == "Command_Run"_L1);
         for (const QString& choice : choices) {
             platform_.choices.push_back(OpenFileResult{choice, u"quintrel"_s});
             if (choice.isNull()) {
