@@ -27,7 +27,7 @@
 #include "core/command_files.h"
 #include "core/command_list.h"
 #include "core/command_scan.h"
-#include "core/literal_oracle.h"
+#include "tests/support.h"
 
 using corvane::bench::BenchCase;
 
@@ -106,7 +106,7 @@ LiteralRun literalRun(const BenchCase& c) {
     }
     timer.restart();
     const double cpuSearchStart = processCpuSeconds();
-    benchmark::DoNotOptimize(corvane::literalFilterCommandList(sampled, init, kSeparator));
+    benchmark::DoNotOptimize(corvane::test::keptCommands(sampled, init, kSeparator));
     const double scale = double(spans.size()) / double(std::max<qsizetype>(1, count));
     run.searchSeconds = double(timer.nsecsElapsed()) / 1e9 * scale;
     run.cpuSeconds = cpuRead + (processCpuSeconds() - cpuSearchStart) * scale;

@@ -1,6 +1,5 @@
-// Runs a fuzz target once on each given file, or on every file in each given folder, for
-// compilers without libFuzzer. A broken invariant aborts, so the test fails.
-#include <algorithm>
+// Runs a fuzz target once on every file of each given folder, for compilers without libFuzzer.
+// A broken invariant aborts, so the test fails.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,34 +9,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-void replay(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
-                                  std::istreambuf_iterator<char>()};
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     int count = 0;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path arg(argv[i]);
-        std::vector<std::filesystem::path> files;
-        if (std::filesystem::is_directory(arg)) {
-            for (const auto& entry : std::filesystem::directory_iterator(arg)) {
-                if (entry.is_regular_file()) {
-                    files.push_back(entry.path());
-                }
-            }
-            std::sort(files.begin(), files.end());
-        } else {
-            files.push_back(arg);
-        }
-        for (const auto& file : files) {
-            replay(file);
+        for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+            LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                   bytes.size());
             ++count;
         }
     }

@@ -1,0 +1,637 @@
+// The window over a scripted platform: layout, focus, readiness, chosen and dropped files,
+// Run and its refusals, the remembered settings and the Quintrel launcher.
+#include <QApplication>
+#include <QGroupBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <deque>
+#include <filesystem>
+
+#include "core/paths.h"
+#include "platform/qt_platform.h"
+#include "settings/settings_store.h"
+#include "window/controls.h"
+#include "window/form1.h"
+
+using namespace Qt::StringLiterals;
+using namespace corvane;
+
+namespace {
+
+// Records what the window asks for and gives the planned answers.
+class FakePlatform final : public Platform {
+public:
+    std::deque<std::optional<OpenFileResult>> choices;  // none left cancels the dialog
+    MessageAnswer answer = MessageAnswer::Yes;          // to every question
+    bool starts = true, editorStarts = true;
+    QString currentDir;
+    QStringList requests, messages, launches, editorOpens, directoryChanges;
+
+    std::optional<OpenFileResult> showOpen(const OpenFileRequest& r) override {
+        requests << r.title + u'|' + r.initDir + u'|' + r.filter;
+        if (choices.empty()) {
+            return std::nullopt;
+        }
+        const auto choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+    // "title [icon] text"; critical and exclamation come with Ok, questions with Yes and No.
+    MessageAnswer message(const QString& text, const QString& title, MessageIcon icon,
+                          MessageButtons buttons) override {
+        const bool question = buttons == MessageButtons::YesNo;
+        const char* icons[] = {"critical", "question", "exclamation"};
+        const bool usual = question == (icon == MessageIcon::Question);
+        messages << title + u" ["_s + QLatin1String(usual ? icons[int(icon)] : "odd") + u"] "_s +
+                        text;
+        return question ? answer : MessageAnswer::Ok;
+    }
+    bool startProgram(const QString& program, const QStringList& arguments) override {
+        launches << program << arguments;
+        return starts;
+    }
+    bool openInEditor(const QString& path) override {
+        editorOpens << path;
+        return editorStarts;
+    }
+    QString currentDirectory() override { return currentDir; }
+    bool changeDirectory(const QString& dir) override {
+        directoryChanges << dir;
+        currentDir = QDir(dir).exists() ? dir : currentDir;
+        return currentDir == dir;
+    }
+    // The real test, so that Run's question sees files, folders and wildcards as they are.
+    bool fileExists(const QString& path) override { return QtPlatform().fileExists(path); }
+};
+
+const QStringList kKeys{u"Directory"_s, u"Open New File"_s, u"Separator"_s, u"quintrelPath"_s};
+const QByteArray kNewLine = "C;\xb5V;\r\n";  // from the files below with ";"
+const QList<std::pair<QString, QByteArray>> kFiles{{u"init.dat"_s, "A;B\r\nnot compared\r\n"},
+                                                   {u"ref.dat"_s, "A;C;\xb5V;B\r\nnot copied\r\n"},
+                                                   {u"long.dat"_s, QByteArray(40000, 'x') + "\r\n"},
+                                                   {u"old.dat"_s, "earlier\r\n"},
+                                                   {u"locked.dat"_s, "earlier\r\n"},
+                                                   {u"New_ab.dat"_s, "earlier\r\n"}};
+
+}  // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+    // The fixture: a temporary folder that is the current directory and holds the user's
+    // settings file, the scripted platform, and the window.
+    std::optional<QTemporaryDir> dir_;
+    FakePlatform platform_;
+    std::unique_ptr<QSettings> ini_;
+    std::optional<SettingsStore> store_;
+    std::unique_ptr<Form1> form_;
+
+    // A text of a case with %1 as the folder, with the platform's separators.
+    QString path(const QString& text) const {
+        return QDir::toNativeSeparators(QString(text).replace(u"%1"_s, dir_->path()));
+    }
+    QString write(const QString& name, const QByteArray& bytes) const {
+        QFile file(path(u"%1/"_s + name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+                   ? file.fileName()
+                   : QString();
+    }
+    QByteArray read(const QString& name) const {
+        QFile file(path(u"%1/"_s + name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Builds and shows the window over iniText as the settings file, "<folder>" a folder there.
+    void open(const QByteArray& iniText = {}, bool shown = true) {
+        QDir().mkpath(path(u"%1/Corvane"_s));
+        if (iniText == "<folder>") {
+            QDir().mkdir(path(u"%1/Corvane/Corvane.ini"_s));
+        } else if (!iniText.isNull()) {
+            write(u"Corvane/Corvane.ini"_s, path(QString::fromLatin1(iniText)).toLatin1());
+        }
+#ifdef Q_OS_WIN  // where the user's store is the registry, the same file stands in for it
+        ini_ = std::make_unique<QSettings>(path(u"%1/Corvane/Corvane.ini"_s), QSettings::IniFormat);
+#else
+        ini_ = SettingsStore::openUserSettings();
+#endif
+        form_ = std::make_unique<Form1>(platform_, store_.emplace(*ini_));
+        if (shown) {
+            form_->show();
+            QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        }
+    }
+    template <typename Control = QWidget>
+    Control* get(const QString& name) const {
+        return form_->findChild<Control*>(name);
+    }
+    void click(const QString& name) const {
+        QTest::mouseClick(get(name), Qt::LeftButton);
+    }
+    static QString focused() {
+        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+    }
+    // Sets "Init|Reference|New file"; state() adds Run "on" or "off" and the focused control.
+    void fill(const QString& fields) const {
+        get<PathLabel>(u"Label_File_0"_s)->setCaption(fields.section(u'|', 0, 0));
+        get<PathLabel>(u"Label_File_1"_s)->setCaption(fields.section(u'|', 1, 1));
+        get<QLineEdit>(u"Text_File"_s)->setText(fields.section(u'|', 2, 2));
+    }
+    QString state() const {
+        return QStringList{get<QLabel>(u"Label_File_0"_s)->text(),
+                           get<QLabel>(u"Label_File_1"_s)->text(),
+                           get<QLineEdit>(u"Text_File"_s)->text(),
+                           get(u"Command_Run"_s)->isEnabled() ? u"on"_s : u"off"_s, focused()}
+            .join(u'|');
+    }
+    // "key=value, ..." as another copy of the program reads them, but those equal to unchanged.
+    QString stored(const QString& unchanged = {}, const QStringList& keys = kKeys) const {
+        QSettings other(path(u"%1/Corvane/Corvane.ini"_s), QSettings::IniFormat);
+        QStringList values;
+        for (const QString& key : keys) {
+            const QVariant value = other.value(u"Settings/"_s + key);
+            if (value.isValid() && value.toString() != unchanged) {
+                values << key + u'=' + value.toString();
+            }
+        }
+        return values.join(u", "_s);
+    }
+
+private slots:
+    void init() {
+        dir_.emplace();
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_->path());
+        platform_ = FakePlatform();
+        platform_.currentDir = path(u"%1"_s);
+    }
+    void cleanup() {
+        form_.reset();
+        store_.reset();
+        ini_.reset();
+        dir_.reset();
+    }
+
+    void laysOutAFixedWindow() {
+        open({}, false);
+        // Before the window is shown the focus is refused; Other still unlocks its box.
+        QVERIFY_THROWS_EXCEPTION(FocusRefused, form_->EnableRun());
+        form_->Option_Separator_Click(2);
+        QVERIFY(!get<QLineEdit>(u"Text_Separator"_s)->isReadOnly());
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QCOMPARE(state(), u"|||off|Command_File_0"_s);
+        QCOMPARE(form_->size(), QSize(468, 160));
+        QCOMPARE(form_->minimumSize(), form_->maximumSize());
+        QVERIFY(!form_->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        // Windows' fixed dialog frame would keep its native size on a screen of another scale.
+        QVERIFY(!form_->windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint));
+        QCOMPARE(form_->windowIcon().pixmap(32).toImage().convertToFormat(QImage::Format_ARGB32),
+                 QImage(CORVANE_SOURCE_DIR "/app/corvane.ico"_L1)
+                     .convertToFormat(QImage::Format_ARGB32));
+        QList<QWidget*> controls = form_->findChildren<QWidget*>();
+        controls.removeIf([](const QWidget* w) { return !w->objectName().contains(u'_'); });
+        for (const QWidget* a : controls) {
+            // Every caption shows whole beside its indicator or within its button's margins.
+            const auto metric = [a](QStyle::PixelMetric m) {
+                return a->style()->pixelMetric(m, nullptr, a);
+            };
+            const bool field =
+                qobject_cast<const QLineEdit*>(a) || qobject_cast<const PathLabel*>(a);
+            const QString caption = field ? QString() : a->property("text").toString();
+            const int beside =
+                qobject_cast<const QRadioButton*>(a)
+                    ? metric(QStyle::PM_ExclusiveIndicatorWidth) +
+                          metric(QStyle::PM_RadioButtonLabelSpacing)
+                : qobject_cast<const QCheckBox*>(a)
+                    ? metric(QStyle::PM_IndicatorWidth) + metric(QStyle::PM_CheckBoxLabelSpacing)
+                : qobject_cast<const QPushButton*>(a) ? 2 * metric(QStyle::PM_ButtonMargin)
+                                                      : 0;
+            QVERIFY2(a->fontMetrics().horizontalAdvance(caption) + beside <= a->width() &&
+                         a->fontMetrics().tightBoundingRect(caption).height() <= a->height(),
+                     qPrintable(a->objectName()));
+            // No two controls overlap.
+            const QRect area(a->mapTo(form_.get(), QPoint()), a->size());
+            for (const QWidget* b : controls) {
+                QVERIFY2(a == b || !area.intersects({b->mapTo(form_.get(), QPoint()), b->size()}),
+                         qPrintable(a->objectName() + u' ' + b->objectName()));
+            }
+        }
+        const QGroupBox* frame = get<QGroupBox>(u"Frame1"_s);
+        QVERIFY(frame->fontMetrics().horizontalAdvance(frame->title()) < frame->width() - 16);
+        // Tab visits every control once; of the options only the selected one, wherever the
+        // focus was last. Only a focused button answers Enter.
+        get(u"Command_Run"_s)->setEnabled(true);
+        click(u"Option_Separator_2"_s);
+        QCOMPARE(focused(), u"Text_Separator"_s);
+        click(u"Option_Separator_0"_s);
+        get<QRadioButton>(u"Option_Separator_2"_s)->setChecked(true);
+        get(u"Command_Clear"_s)->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 9; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << focused();
+        }
+        QCOMPARE(visited.join(u' '),
+                 u"Command_File_0 Command_File_1 Text_File Command_Run "
+                 "Option_Separator_2 Text_Separator Check_OpenFile "
+                 "Command_Quintrel Command_Clear"_s);
+        for (const QPushButton* button : form_->findChildren<QPushButton*>()) {
+            QVERIFY2(!button->isDefault() || button->hasFocus(), qPrintable(button->objectName()));
+        }
+        // A click takes the box from greyed to ticked, never back to greyed.
+        auto* box = get<TriStateCheckBox>(u"Check_OpenFile"_s);
+        box->setValue(2);
+        for (const int value : {1, 0, 1}) {
+            click(u"Check_OpenFile"_s);
+            QCOMPARE(box->value(), value);
+        }
+        QVERIFY_THROWS_EXCEPTION(Error, box->setValue(3));
+    }
+
+    void shortensLongPathsInTheMiddle() {
+        open();
+        auto* label = get<PathLabel>(u"Label_File_0"_s);
+        const QString path = u"C:"_s + u"\\setups"_s.repeated(40) + u"\\scope.dat"_s;
+        const auto shown = [label](const QString& caption) {
+            label->setCaption(caption);
+            return label->grab().toImage();
+        };
+        const QImage whole = shown(path);
+        QVERIFY(label->toolTip() == path && label->text() == path);
+        // The drive and the file's name stay visible; the middle gives way.
+        QVERIFY(shown(QString(path).replace(100, 1, u'X')) == whole);
+        QVERIFY(shown(QString(path).replace(0, 1, u'X')) != whole);
+        QVERIFY(shown(QString(path).replace(path.size() - 5, 1, u'X')) != whole);
+    }
+
+    void leadsToRun_data() {
+        QTest::addColumn<QString>("given");   // Init|Reference|New file
+        QTest::addColumn<QString>("action");  // on a control, or files chosen in the dialogs
+        QTest::addColumn<QString>("state");   // the fields, Run and the focus after it
+        const auto row = [](const char* name, const char* given, const char* action,
+                            const char* state) {
+            QTest::newRow(name) << QString::fromUtf8(given) << QString::fromUtf8(action)
+                                << QString::fromUtf8(state);
+        };
+        row("all three inputs make Run ready", "a|b|n.dat", "", "a|b|n.dat|on|Command_Run");
+        row(".dat inside the name counts", "a|b|n.data.txt", "", "a|b|n.data.txt|on|Command_Run");
+        row("upper-case .DAT does not count", "a|b|N.DAT", "", "a|b|N.DAT|off|Text_File");
+        row("a missing Init file comes first", "||n.dat", "", "||n.dat|off|Command_File_0");
+        row("a missing Reference file comes next", "a||n.dat", "", "a||n.dat|off|Command_File_1");
+        row("typing the name's end makes Run ready", "a|b|", "type n.dat",
+            "a|b|n.dat|on|Command_Run");
+        row("emptying the Init label leaves Run as it was", "a|b|n.dat", "dclick Label_File_0",
+            "|b|n.dat|on|Command_File_0");
+        row("emptying the Reference label focuses its Find", "a|b|n.dat", "dclick Label_File_1",
+            "a||n.dat|on|Command_File_1");
+        row("emptying the New file re-evaluates Run", "a|b|n.dat", "dclick Text_File",
+            "a|b||off|Text_File");
+        row("Clear empties all and focuses the first Find, also with no New file", "a|b|",
+            "click Command_Clear", "|||off|Command_File_0");
+        row("a chosen Reference file proposes New_ in its folder and makes Run ready", "||",
+            "choose %1/a.dat|%1/b.dat", "%1/a.dat|%1/b.dat|%1/New_b.dat|on|Command_Run");
+        row("a Reference file outside *.dat proposes a name Run refuses", "||",
+            "choose %1/a.dat|%1/b.txt", "%1/a.dat|%1/b.txt|%1/New_b.txt|off|Text_File");
+        row("without the Init file the focus goes to its Find", "||", "choose |%1/b.dat",
+            "|%1/b.dat|%1/New_b.dat|off|Command_File_0");
+        row("cancelled dialogs change nothing", "a|b|", "choose |", "a|b||off|Command_File_1");
+        row("a file dropped on the Init label is the Init file", "||", "drop Label_File_0 1",
+            "%1/b.dat|||off|Command_File_1");
+        row("a file dropped on the second Find proposes the New file", "||",
+            "drop Command_File_1 1", "|%1/b.dat|%1/New_b.dat|off|Command_File_0");
+        row("two files dropped are refused", "||", "drop Label_File_1 2", "|||off|Command_File_0");
+        row("a folder dropped is refused", "||", "drop Label_File_0 0", "|||off|Command_File_0");
+    }
+    void leadsToRun() {
+        QFETCH(QString, given);
+        QFETCH(QString, action);
+        QFETCH(QString, state);
+        open("[Settings]\nDirectory=/lab/setups\n");
+        fill(given);
+        const QString verb = action.section(u' ', 0, 0), what = path(action.section(u' ', 1, 1));
+        if (verb == "choose"_L1) {
+            for (const QString& chosen : what.split(u'|')) {
+                platform_.choices.push_back(
+                    OpenFileResult{chosen, chosen.section(nativeSeparator(), -1)});
+                if (chosen.isEmpty()) {
+                    platform_.choices.back().reset();
+                }
+                click(u"Command_File_%1"_s.arg(platform_.requests.size()));
+            }
+            // The dialog opens in the remembered folder at every use.
+            const QString start = u"|/lab/setups|Data Files (*.dat)|*.dat|All Files (*.*)|*.*"_s;
+            QCOMPARE(platform_.requests,
+                     QStringList({u"Load Init File"_s + start, u"Load Reference File"_s + start}));
+        } else if (verb == "drop"_L1) {
+            // The drop reaches the control that accepted the drag's entry, as in a real drag.
+            const int files = action.section(u' ', 2).toInt();
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(files ? write(u"b.dat"_s, "A;B\r\n") : dir_->path()),
+                          QUrl::fromLocalFile(write(u"c.dat"_s, "A\r\n"))});
+            data.setUrls(data.urls().first(qMax(files, 1)));
+            QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(get(what), &enter);
+            QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(get(what), &drop);
+            QCOMPARE(enter.isAccepted(), files == 1);
+        } else if (verb == "type"_L1) {
+            QTest::keyClicks(get(u"Text_File"_s), what);
+        } else if (verb == "click"_L1) {
+            click(what);
+        } else if (verb == "dclick"_L1) {
+            QTest::mouseDClick(get(what), Qt::LeftButton);
+        } else {
+            form_->EnableRun();
+        }
+        QCOMPARE(this->state(), path(state));
+    }
+
+    void runs_data() {
+        QTest::addColumn<QString>("given");     // Init|Reference|New file|separator|box, answers
+        QTest::addColumn<QString>("messages");  // %1 is the folder
+        QTest::addColumn<QString>("written");   // the file that gets the kept commands
+        const auto row = [](const char* name, const QString& given, const QString& messages,
+                            const char* written = "") {
+            QTest::newRow(name) << given << messages << QString::fromUtf8(written);
+        };
+        const QString same =
+            u"File Error [critical] New file could not be the same as any of "
+            "the other !"_s;
+        const QString question =
+            u"File Error [question] %1/old.dat already exists !\n\nDo want "
+            "to overwrite it ?"_s;
+        const QString report = u"Corvane [critical] "_s;
+        const QString notWritten = report + u"Could not write the New file \"%1/"_s;
+        row("a bare name goes into the current folder; an unticked box starts no editor",
+            u"init|ref|new.dat|;|0"_s, {}, "new.dat");
+        row("a name without .dat gets it", u"init|ref|%1/out|;|0"_s, {}, "out.dat");
+        row("a greyed box starts the editor on a path a shell would split",
+            u"init|ref|%1/a; $(x).dat|;|2"_s, {}, "a; $(x).dat");
+        row("wildcards in the New file name one file and match no other",
+            u"init|ref|%1/New_*?.dat|;|0"_s, {}, "New_*?.dat");
+        row("an empty separator is refused and the box gets the focus", u"init|ref|%1/n.dat||0"_s,
+            u"Error [critical] Command Separator can't be empty !"_s);
+        row("a separator of 40,000 characters is refused before anything else",
+            u"ref|ref|%1/n.dat|"_s + QString(40000, u';') + u"|0"_s,
+            report +
+                u"The command separator is 40000 characters long, past the limit of 32,767."_s);
+        row("one file chosen twice is refused", u"ref|ref|%1/n.dat|;|0"_s,
+            u"File Error [critical] Init file and Ref File could not be the same !"_s);
+        for (const char* spelling : {"init.dat", "link.dat.lnk", "hard.dat.lnk", "./ref.dat"}) {
+            QTest::addRow("%s as New file is refused before any question", spelling)
+                << u"init|ref|%1/"_s + QLatin1String(spelling) + u"|;|0"_s << same << QString();
+        }
+        row("answering No keeps the earlier file and remembers no folder",
+            u"init|ref|%1/old.dat|;|0, No"_s, question);
+        row("answering Yes replaces it", u"init|ref|%1/old.dat|;|0"_s, question, "old.dat");
+        row("a missing Init file is reported", u"gone|ref|%1/n.dat|;|0"_s,
+            report + u"Could not open the Init file \"%1/gone.dat\": No such file or directory."_s);
+        row("an over-long Reference command list is reported", u"init|long|%1/n.dat|;|0"_s,
+            report +
+                u"The Reference command list is too long: 40000 characters with a separator "
+                "of 1, where at most 32767 fit together."_s);
+        row("a read-only New file is kept, also for the administrator",
+            u"init|ref|%1/locked.dat|;|0"_s,
+            QString(question).replace(u"old"_s, u"locked"_s) + u" | "_s + notWritten +
+                u"locked.dat\": it is read-only."_s);
+        row("a folder in the New file's place is refused without a question",
+            u"init|ref|%1/folder.dat|;|0"_s, notWritten + u"folder.dat\": it is a folder."_s);
+        row("a New file in a missing folder is refused", u"init|ref|%1/gone/n.dat|;|0"_s,
+            notWritten + u"gone/n.dat\": No such file or directory."_s);
+        row("an editor that cannot start is reported after the file is written",
+            u"init|ref|%1/out.dat|;|1, no editor"_s,
+            report +
+                u"The New file \"%1/out.dat\" was written, but no text editor could be "
+                "started to show it."_s,
+            "out.dat");
+    }
+    void runs() {
+        QFETCH(QString, given);
+        QFETCH(QString, messages);
+        QFETCH(QString, written);
+        // A remembered folder elsewhere shows at close whether Run remembered this one.
+        open("[Settings]\nDirectory=%1/elsewhere\n");
+        for (const auto& [name, bytes] : kFiles) {
+            write(name, bytes);
+        }
+        QVERIFY(QFile::setPermissions(path(u"%1/locked.dat"_s), QFile::ReadOwner));
+        QVERIFY(QDir().mkdir(path(u"%1/folder.dat"_s)));
+        std::error_code noLinks;
+        const auto at = [this](const char* name) {
+            return path(u"%1/"_s + QLatin1String(name)).toStdU16String();
+        };
+        std::filesystem::create_symlink(at("ref.dat"), at("link.dat.lnk"), noLinks);
+        std::filesystem::create_hard_link(at("ref.dat"), at("hard.dat.lnk"), noLinks);
+        if ((noLinks && given.contains(".lnk"_L1)) ||
+            (given.contains(u'*') && write(u"*"_s, {}).isEmpty())) {
+            QSKIP("no such file can be made here");
+        }
+        const QStringList g = given.section(u',', 0, 0).split(u'|');
+        fill(path(u"%1/"_s + g[0] + u".dat|%1/"_s + g[1] + u".dat|"_s + g[2]));
+        get<QLineEdit>(u"Text_Separator"_s)->setText(g[3]);
+        get<TriStateCheckBox>(u"Check_OpenFile"_s)->setValue(g[4].toInt());
+        platform_.answer = given.endsWith(", No"_L1) ? MessageAnswer::No : MessageAnswer::Yes;
+        platform_.editorStarts = !given.endsWith("no editor"_L1);
+        get(u"Command_Run"_s)->setEnabled(true);  // also for a name that Run completes
+        click(u"Command_Run"_s);
+
+        QCOMPARE(platform_.messages.join(u" | "_s), path(messages));
+        QVERIFY(!g[3].isEmpty() || focused() == "Text_Separator"_L1);
+        for (const auto& [name, bytes] : kFiles) {
+            QCOMPARE(read(name), name == written ? kNewLine : bytes);
+        }
+        QCOMPARE(written.isEmpty() ? QByteArray() : read(written),
+                 written.isEmpty() ? QByteArray() : kNewLine);
+        QCOMPARE(QDir(dir_->path()).entryList({u"*.dat"_s}, QDir::Files).size(),
+                 kFiles.size() + (written.isEmpty() || written == "old.dat"_L1 ? 0 : 1));
+        QCOMPARE(platform_.editorOpens,
+                 g[4] == "0"_L1 ? QStringList() : QStringList{path(u"%1/"_s + written)});
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        // The folder is remembered once no refusal stops Run, before any file is written.
+        form_->close();
+        const bool remembered = !written.isEmpty() || messages.contains("Could not"_L1) ||
+                                messages.contains("list is too long"_L1);
+        const QString folder = path(!remembered           ? u"%1/elsewhere/"_s
+                                    : g[2].contains(u'/') ? g[2]
+                                                          : u"%1/"_s);
+        QCOMPARE(stored({}, {kKeys[0]}),
+                 u"Directory="_s + folder.section(nativeSeparator(), 0, -2));
+
+        // The window works as before for the next Run.
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        platform_.messages.clear();
+        platform_.editorStarts = true;
+        fill(path(u"%1/init.dat|%1/ref.dat|%1/again.dat"_s));
+        get<QLineEdit>(u"Text_Separator"_s)->setText(u";"_s);
+        click(u"Command_Run"_s);
+        QCOMPARE(platform_.messages, QStringList());
+        QCOMPARE(read(u"again.dat"_s), kNewLine);
+    }
+
+    void remembersTheSettings_data() {
+        QTest::addColumn<QByteArray>("ini");   // %1 is the folder, %U it in capitals
+        QTest::addColumn<bool>("run");         // a Run into the folder with ";"
+        QTest::addColumn<QString>("loaded");   // option|separator|open or locked|box|entered
+        QTest::addColumn<QString>("written");  // at close, over another copy's values
+        const auto row = [](const char* name, const char* ini, bool run, const char* loaded,
+                            const char* written) {
+            QTest::newRow(name) << QByteArray("[Settings]\n") + ini << run
+                                << QString::fromUtf8(loaded) << QString::fromUtf8(written);
+        };
+        row("nothing stored: ';' locked and the box ticked; closing at once writes nothing", "",
+            false, "0|;|locked|1|", "");
+        row("a stored ';:' selects Semicolon + Colon", "Separator=\";:\"", false, "1|;:|locked|1|",
+            "");
+        row("a remembered Other separator is restored unlocked", "Separator=\",\"", false,
+            "2|,|open|1|", "");
+        row("a separator saved empty stays empty, unlike none saved: Other", "Separator=", false,
+            "2||open|1|", "");
+        row("an unquoted list is taken as the text it was", "Separator=a,b\nquintrelPath=/q,r",
+            false, "2|a,b|open|1|", "");
+        row("a damaged line loses no other setting; a loaded Quintrel path is not written again",
+            "Separator=\",\"\n\x01\x02 no value\xff\nquintrelPath=/opt/quintrel/quintrel", false,
+            "2|,|open|1|", "");
+        row("a stored 0 leaves the box unticked", "Open%20New%20File=0", false, "0|;|locked|0|",
+            "");
+        row("a stored 2.5 goes to the even 2, the greyed box", "Open%20New%20File=2.5", false,
+            "0|;|locked|2|", "");
+        row("a stored 3 is no box value: the box is ticked and 1 written", "Open%20New%20File=3",
+            false, "0|;|locked|1|", "Open New File=1");
+        row("a stored 40000 overflows: the box is ticked and 1 written", "Open%20New%20File=40000",
+            false, "0|;|locked|1|", "Open New File=1");
+        row("a Directory equal to the current one is not entered, nor written after a Run there",
+            "Directory=%1", true, "0|;|locked|1|", "");
+        row("a vanished Directory is passed over, the rest restored, and a Run replaces it",
+            "Directory=%1/gone\nSeparator=\",\"", true, "2|,|open|1|%1/gone",
+            "Directory=%1, Separator=;");
+        row("a Directory differing in letter case is entered", "Directory=%U", false,
+            "0|;|locked|1|%U", "");
+        row("an empty Directory enters nothing", "Directory=", false, "0|;|locked|1|", "");
+        QTest::newRow("an unreadable settings store is reported at load and at close")
+            << QByteArray("<folder>") << true << u"-1||locked|0|"_s
+            << u"Corvane [critical] The remembered settings could not be read from "
+               "%1/Corvane/Corvane.ini. | Corvane [critical] The setting \"Directory\" could not "
+               "be saved in %1/Corvane/Corvane.ini."_s;
+    }
+    void remembersTheSettings() {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, run);
+        QFETCH(QString, loaded);
+        QFETCH(QString, written);
+        const QString capitals = platform_.currentDir.toUpper();
+        open(ini.replace("%U", capitals.toLatin1()));
+        int option = -1;
+        for (int i = 0; i < 3; ++i) {
+            option = get<QRadioButton>(u"Option_Separator_%1"_s.arg(i))->isChecked() ? i : option;
+        }
+        const auto* box = get<QLineEdit>(u"Text_Separator"_s);
+        QCOMPARE(QStringList({QString::number(option), box->text(),
+                              box->isReadOnly() ? u"locked"_s : u"open"_s,
+                              QString::number(get<TriStateCheckBox>(u"Check_OpenFile"_s)->value()),
+                              platform_.directoryChanges.join(u',')})
+                     .join(u'|'),
+                 path(loaded).replace(u"%U"_s, capitals));
+        if (run) {
+            click(u"Option_Separator_0"_s);
+            fill(write(u"init.dat"_s, "A;\r\n") + u'|' + write(u"ref.dat"_s, "A;B\r\n") + u'|' +
+                 path(u"%1/new.dat"_s));
+            click(u"Command_Run"_s);
+            QCOMPARE(read(u"new.dat"_s), "B\r\n");
+        }
+        // Another copy of the program stores other values meanwhile: only a change replaces them.
+        QSettings other(path(u"%1/Corvane/Corvane.ini"_s), QSettings::IniFormat);
+        for (const QString& key : kKeys) {
+            other.setValue(u"Settings/"_s + key, u"x"_s);
+        }
+        other.sync();
+        form_->close();
+        const QString messages = platform_.messages.join(u" | "_s);
+        QCOMPARE(ini == "<folder>" ? messages : stored(u"x"_s) + messages, path(written));
+    }
+
+    // At logoff or shutdown the program ends without closing the window first.
+    void savesOnceWhenTheProgramEnds_data() {
+        QTest::addColumn<bool>("closedFirst");
+        QTest::newRow("ending with the window open saves the settings") << false;
+        QTest::newRow("ending after the window closed does not save them again") << true;
+    }
+    void savesOnceWhenTheProgramEnds() {
+        QFETCH(bool, closedFirst);
+        open();
+        click(u"Option_Separator_1"_s);
+        if (closedFirst) {
+            form_->close();
+            QFile::remove(path(u"%1/Corvane/Corvane.ini"_s));
+        }
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+        QCOMPARE(stored(), closedFirst ? QString() : u"Separator=;:"_s);
+    }
+
+    void startsQuintrel_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("choices");  // one per press; a null one cancels the dialog
+        QTest::addColumn<bool>("starts");
+        QTest::addColumn<QString>("focus");  // after the last press
+        const QString q = u"/opt/quintrel/quintrel"_s, other = u"/usr/local/bin/quintrel"_s;
+        const QString none, find = u"Command_File_0"_s, button = u"Command_Quintrel"_s;
+        QTest::newRow("on a first start a cancelled dialog does nothing and saves nothing")
+            << none << QStringList{none} << true << button;
+        QTest::newRow("after a cancel the next press asks again, warns and starts it")
+            << none << QStringList{none, q} << true << find;
+        QTest::newRow("a second press in the same run asks and warns again")
+            << none << QStringList{q, other} << true << find;
+        QTest::newRow("a file that does not start fails silently and is still saved")
+            << none << QStringList{other} << false << button;
+        QTest::newRow("a stored path starts at every press without dialog or warning")
+            << q << QStringList{q, q} << true << find;
+        QTest::newRow("once started it hands the focus to a ready Run")
+            << q << QStringList{q} << true << u"Command_Run"_s;
+    }
+    void startsQuintrel() {
+        QFETCH(QString, stored);
+        QFETCH(QStringList, choices);
+        QFETCH(bool, starts);
+        QFETCH(QString, focus);
+        open(stored.isNull() ? QByteArray() : "[Settings]\nquintrelPath=" + stored.toUtf8());
+        platform_.starts = starts;
+        get(u"Command_Run"_s)->setEnabled(focus == "Command_Run"_L1);
+        for (const QString& choice : choices) {
+            platform_.choices.push_back(OpenFileResult{choice, u"quintrel"_s});
+            if (choice.isNull()) {
+                platform_.choices.back().reset();
+            }
+            click(u"Command_Quintrel"_s);  // which also gives the button the focus
+        }
+#ifdef Q_OS_WIN
+        const QString folder = u"c:\\Program Files\\Quintrel"_s;
+#else
+        const QString folder = u"/opt/quintrel"_s;
+#endif
+        const QStringList launches = QStringList(choices).filter(u"/"_s);
+        const qsizetype asked = stored.isNull() ? choices.size() : 0;
+        QCOMPARE(platform_.requests,
+                 QStringList(asked, u"Find Quintrel|"_s + folder +
+                                        u"|Program Files (*.exe)|*.exe|All Files (*.*)|*.*"_s));
+        QCOMPARE(platform_.messages,
+                 QStringList(stored.isNull() ? launches.size() : 0,
+                             u"Quintrel [exclamation] Once the program has been closed and the "
+                             "path saved it can not be changed.\n\nTo change the path delete "
+                             "this key in the Registry and restart this program:\n"
+                             "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\"
+                             "Corvane\\Settings\\quintrelPath"_s));
+        QCOMPARE(platform_.launches, launches);
+        QCOMPARE(focused(), focus);
+        form_->close();
+        QCOMPARE(this->stored({}, {kKeys[3]}),
+                 launches.isEmpty() ? QString() : u"quintrelPath="_s + launches.last());
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
