@@ -3,6 +3,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 #include "core/command_files.h"
 #include "core/error.h"
 
@@ -45,18 +49,33 @@ private slots:
             "Reference file: empty"_ba);
         row("the Init file's fault is reported before the Reference file's", QByteArray(), ""_ba,
             "Init file: No such file"_ba);
+#ifdef Q_OS_UNIX
+        // Opened, these would block for good or never end.
+        row("a named pipe without a writer is refused at once", "A;B\r\n"_ba, "<fifo>"_ba,
+            "Reference file: it is a named pipe, not a regular file."_ba);
+        row("a device is refused before it is opened", "/dev/zero"_ba, "A;B\r\n"_ba,
+            "Init file: it is a device, not a regular file."_ba);
+#endif
     }
 
     void writesTheNewFileFromBothFirstLines() {
         QFETCH(QByteArray, init);
         QFETCH(QByteArray, reference);
         QFETCH(QByteArray, line);
-        const QString initPath = dir_.filePath(u"my init.dat"_s);
+        const QString initPath =
+            init.startsWith("/dev/") ? QString::fromLatin1(init) : dir_.filePath(u"my init.dat"_s);
         const QString referencePath = dir_.filePath(u"my ref.dat"_s);
         for (const auto& [path, bytes] : {std::pair(initPath, init), {referencePath, reference}}) {
             QFile file(path);
+            if (bytes.startsWith("/dev/")) {
+                continue;
+            }
             file.remove();
-            QVERIFY(bytes.isNull() || (file.open(QIODevice::WriteOnly) && file.write(bytes) >= 0));
+#ifdef Q_OS_UNIX
+            QVERIFY(bytes != "<fifo>" || ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#endif
+            QVERIFY(bytes.isNull() || bytes == "<fifo>" ||
+                    (file.open(QIODevice::WriteOnly) && file.write(bytes) >= 0));
         }
         QFile newFile(dir_.filePath(u"New_ref.dat"_s));
         const auto openFiles = [] { return QDir(u"/proc/self/fd"_s).count(); };
