@@ -22,15 +22,7 @@ const QByteArray kEarlier = "EARLIER;\r\n";
 constexpr qint64 kGibibyte = qint64(1) << 30;
 
 enum class Input { Missing, Folder, Unreadable, Bytes, GibibyteWithoutCr };
-enum class NewFile {
-    FolderMissing,
-    IsFolder,
-    ReadOnlyFile,
-    ReadOnlyFolder,
-    SizeLimit,
-    Wildcards,
-    HardLink
-};
+enum class NewFile { FolderMissing, IsFolder, ReadOnlyFile, SizeLimit, Wildcards, HardLink };
 
 QString question(const QString& path) {
     return QStringLiteral("File Error [question] ") + path +
@@ -188,8 +180,6 @@ void TestBadInputFiles::newFile_data() {
         << NewFile::ReadOnlyFile << false << notWritten + QStringLiteral("it is read-only.");
     QTest::newRow("a read-only New file is kept for a user")
         << NewFile::ReadOnlyFile << true << notWritten + QStringLiteral("it is read-only.");
-    QTest::newRow("an earlier New file in a read-only folder is kept")
-        << NewFile::ReadOnlyFolder << true << notWritten + QStringLiteral("Permission denied.");
     QTest::newRow("a file-size limit reached midway keeps the earlier New file")
         << NewFile::SizeLimit << false << notWritten + QStringLiteral("File too large.");
     QTest::newRow("wildcard characters name one file and match no other")
@@ -217,7 +207,6 @@ void TestBadInputFiles::newFile() {
                         kind == NewFile::SizeLimit ? QByteArray("CURR 2;").repeated(3000) + "\r\n"
                                                    : kReference));
     QString newFile = window.textFile()->text();
-    const QString locked = window.path(QStringLiteral("locked"));
     switch (kind) {
         case NewFile::FolderMissing:
             newFile = window.path(QStringLiteral("no such folder/New_ref.dat"));
@@ -228,10 +217,6 @@ void TestBadInputFiles::newFile() {
         case NewFile::ReadOnlyFile:
             window.write(newFile, kEarlier);
             QVERIFY(QFile::setPermissions(newFile, QFileDevice::Permissions::fromInt(0x4044)));
-            break;
-        case NewFile::ReadOnlyFolder:
-            newFile = window.write(locked + QStringLiteral("/New_ref.dat"), kEarlier);
-            QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
             break;
         case NewFile::SizeLimit:
             window.write(newFile, kEarlier);

@@ -6,7 +6,10 @@
 
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,12 +23,29 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The bytes of a regular file; of any other entry its kind and identity, never opened.
 QByteArray bytesOf(const QString& path) {
+    struct stat entry {};
+    if (::lstat(QFile::encodeName(path).constData(), &entry) == 0 && !S_ISREG(entry.st_mode)) {
+        return QByteArray::number(entry.st_mode) + ' ' + QByteArray::number(entry.st_ino);
+    }
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>"_ba;
 }
 
-enum class Target { Writable, ReadOnly, InReadOnlyFolder, Folder, MissingFolder };
+enum class Target {
+    Writable,
+    ReadOnly,
+    InReadOnlyFolder,
+    LongName,
+    Folder,
+    MissingFolder,
+    Fifo,
+    Socket,
+    Device,
+    LinkToDevice,
+    DanglingLink
+};
 enum class Runner { AsIs, Unprivileged, SizeLimited };
 
 }  // namespace
@@ -56,14 +76,29 @@ private slots:
             << Target::ReadOnly << Runner::AsIs << u"read-only"_s;
         QTest::newRow("a read-only New file is refused to an unprivileged user")
             << Target::ReadOnly << Runner::Unprivileged << u"read-only"_s;
-        QTest::newRow("a writable New file in a read-only folder is refused to such a user")
-            << Target::InReadOnlyFolder << Runner::Unprivileged << qt_error_string(EACCES);
+        QTest::newRow("a writable New file in a folder that takes no new file is rewritten")
+            << Target::InReadOnlyFolder << Runner::Unprivileged << QString();
+        QTest::newRow("a New file with a name of 250 bytes is replaced")
+            << Target::LongName << Runner::AsIs << QString();
         QTest::newRow("a folder in the New file's place is refused")
             << Target::Folder << Runner::AsIs << u"folder"_s;
         QTest::newRow("a New file in a missing folder is refused")
             << Target::MissingFolder << Runner::AsIs << qt_error_string(ENOENT);
         QTest::newRow("a write cut short by the file-size limit keeps the earlier file")
             << Target::Writable << Runner::SizeLimited << qt_error_string(EFBIG);
+        QTest::newRow("a named pipe is refused and stays")
+            << Target::Fifo << Runner::AsIs << u"it is a named pipe, not a regular file"_s;
+        QTest::newRow("a socket is refused and stays")
+            << Target::Socket << Runner::AsIs << u"it is a socket, not a regular file"_s;
+        QTest::newRow("a device node is refused and stays, also for administrators")
+            << Target::Device << Runner::AsIs << u"it is a device, not a regular file"_s;
+        // Run without administrator rights, so that a fault can never replace the real device.
+        QTest::newRow("a link to a device is refused and both stay")
+            << Target::LinkToDevice << Runner::Unprivileged
+            << u"it is a device, not a regular file"_s;
+        QTest::newRow("a link that leads nowhere is refused and stays")
+            << Target::DanglingLink << Runner::AsIs
+            << u"it is a link to a file that does not exist"_s;
     }
 
     void replacesOrRefusesAndKeepsTheEarlierFile() {
@@ -73,8 +108,27 @@ private slots:
 
         const QString folder = dir_->filePath(u"s"_s);
         const QString path =
-            folder + (target == Target::MissingFolder ? u"/gone/New.dat"_s : u"/New.dat"_s);
+            folder + (target == Target::MissingFolder ? u"/gone/New.dat"_s
+                      : target == Target::LongName    ? u'/' + QString(246, u'n') + u".dat"_s
+                                                      : u"/New.dat"_s);
         QVERIFY(QDir().mkpath(target == Target::Folder ? path : folder));
+        const QByteArray at = QFile::encodeName(path);
+        sockaddr_un address{AF_UNIX, {}};
+        qstrncpy(address.sun_path, at.constData(), sizeof address.sun_path);
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const bool made =
+            target == Target::Fifo ? ::mkfifo(at.constData(), 0666) == 0
+            : target == Target::Socket
+                ? ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+            : target == Target::Device ? ::mknod(at.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0
+            : target == Target::LinkToDevice ? QFile::link(u"/dev/null"_s, path)
+            : target == Target::DanglingLink ? QFile::link(folder + u"/nowhere.dat"_s, path)
+                                             : true;
+        ::close(socket);
+        if (!made && target == Target::Device) {
+            QSKIP("only administrators can make a device node");
+        }
+        QVERIFY(made);
         if (target < Target::Folder) {
             QFile earlier(path);
             QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("EARLIER;LINE\r\n") > 0);
@@ -88,7 +142,9 @@ private slots:
                        0;
         };
         QVERIFY(giveToOther(dir_->path()) && giveToOther(folder) && giveToOther(path));
-        ::chmod(QFile::encodeName(path).constData(), target == Target::ReadOnly ? 0444 : 0750);
+        if (target < Target::Folder) {
+            ::chmod(at.constData(), target == Target::ReadOnly ? 0444 : 0750);
+        }
         ::chmod(QFile::encodeName(folder).constData(),
                 target == Target::InReadOnlyFolder ? 0555 : 0755);
         const QByteArray before = bytesOf(path);
