@@ -46,7 +46,8 @@ public:
     virtual QString currentDirectory() = 0;
     /// Changes the current directory of the drive dir names (never the current drive).
     virtual bool changeDirectory(const QString& dir) = 0;
-    /// True when an ordinary file (hidden ones included) exists at exactly this path.
+    /// True when anything but a folder (hidden files, named pipes, devices, links that lead
+    /// nowhere included) exists at exactly this path.
     virtual bool fileExists(const QString& path) = 0;
 };
 

@@ -120,8 +120,11 @@ bool QtPlatform::openInEditor(const QString& path) {
 }
 
 bool QtPlatform::fileExists(const QString& path) {
-    // Exactly this path: no wildcard matching, and hidden files count like any other.
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    // Exactly this path: no wildcard matching, and hidden files count like any other. Any entry
+    // but a folder counts, so that Run asks before it comes near a named pipe, a device or a
+    // link that leads nowhere; replacing such an entry is then refused.
+    const QFileInfo entry(path);
+    return !path.isEmpty() && (entry.exists() || entry.isSymLink()) && !entry.isDir();
 }
 
 }  // namespace corvane

@@ -1,9 +1,9 @@
 #include "platform/fake_platform.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include "core/paths.h"
+#include "platform/qt_platform.h"
 
 namespace corvane::test {
 
@@ -53,7 +53,7 @@ bool FakePlatform::changeDirectory(const QString& dir) {
 }
 
 bool FakePlatform::fileExists(const QString& path) {
-    return QFileInfo(path).isFile();
+    return QtPlatform().fileExists(path);
 }
 
 void FakePlatform::planChoice(const QString& path) {

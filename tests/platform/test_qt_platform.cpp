@@ -10,6 +10,10 @@
 #include <QTimer>
 #include <functional>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 #include "platform/qt_platform.h"
 
 using namespace Qt::StringLiterals;
@@ -56,15 +60,23 @@ private slots:
         QFile(dir.filePath(u"a.dat"_s)).open(QIODevice::WriteOnly);
         QFile(dir.filePath(u".hidden.dat"_s)).open(QIODevice::WriteOnly);
         QVERIFY(QDir(dir.path()).mkdir(u"folder.dat"_s));
+        QStringList expected{u"a.dat"_s, u".hidden.dat"_s};
+#ifdef Q_OS_UNIX
+        // Entries that are no regular file count too, so that Run asks before it touches one.
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(u"pipe.dat"_s)).constData(), 0600), 0);
+        QVERIFY(QFile::link(dir.filePath(u"gone.dat"_s), dir.filePath(u"dangling.dat"_s)));
+        expected << u"pipe.dat"_s << u"dangling.dat"_s;
+#endif
         corvane::QtPlatform platform;
         QStringList found;
-        for (const QString& name : {u"a.dat"_s, u".hidden.dat"_s, u"folder.dat"_s, u"b.dat"_s,
-                                    u"*.dat"_s, u"?.dat"_s, u"[a].dat"_s}) {
+        for (const QString& name :
+             {u"a.dat"_s, u".hidden.dat"_s, u"folder.dat"_s, u"b.dat"_s, u"*.dat"_s, u"?.dat"_s,
+              u"[a].dat"_s, u"pipe.dat"_s, u"dangling.dat"_s}) {
             if (platform.fileExists(dir.filePath(name))) {
                 found << name;
             }
         }
-        QCOMPARE(found, QStringList({u"a.dat"_s, u".hidden.dat"_s}));
+        QCOMPARE(found, expected);
         QVERIFY(!platform.fileExists(QString()));
     }
 
