@@ -1,14 +1,12 @@
 #include "platform/qt_platform.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QUrl>
 
 namespace corvane {
 
@@ -109,13 +107,31 @@ bool QtPlatform::startProgram(const QString& program, const QStringList& argumen
     return QProcess::startDetached(program, arguments);
 }
 
-bool QtPlatform::openInEditor(const QString& path) {
+bool QtPlatform::openInEditor(const QString& path,
+                              [[maybe_unused]] const std::function<void()>& failedLater) {
 #ifdef Q_OS_WIN
     return QProcess::startDetached(QStringLiteral("notepad.exe"), {path});
 #else
-    // The desktop's own choice of application, started through xdg-open with the path as a
-    // file URL, which no shell ever reads.
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    // xdg-open hands the file to the desktop's application for it; the path is one argument
+    // that no shell splits. Its exit status says whether an application took the file, so it is
+    // watched from the event loop, never waited for; the application itself is never watched.
+    // A launcher still running when the program ends is left to run, with its application.
+    auto* launcher = new QProcess;
+    launcher->setProcessChannelMode(QProcess::ForwardedChannels);
+    launcher->setStandardInputFile(QProcess::nullDevice());
+    QObject::connect(launcher, &QProcess::finished, launcher,
+                     [launcher, failedLater](int code, QProcess::ExitStatus status) {
+                         launcher->deleteLater();
+                         if ((status != QProcess::NormalExit || code != 0) && failedLater) {
+                             failedLater();
+                         }
+                     });
+    launcher->start(QStringLiteral("xdg-open"), {QFileInfo(path).absoluteFilePath()});
+    if (!launcher->waitForStarted()) {
+        delete launcher;
+        return false;
+    }
+    return true;
 #endif
 }
 

@@ -35,7 +35,9 @@ public:
         fake_.launches.append({program, arguments});
         return real_.startProgram(program, arguments);
     }
-    bool openInEditor(const QString& path) override { return fake_.openInEditor(path); }
+    bool openInEditor(const QString& path, const std::function<void()>& failedLater) override {
+        return fake_.openInEditor(path, failedLater);
+    }
     QString currentDirectory() override { return fake_.currentDirectory(); }
     bool changeDirectory(const QString& dir) override { return fake_.changeDirectory(dir); }
     bool fileExists(const QString& path) override { return fake_.fileExists(path); }

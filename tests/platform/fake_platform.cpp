@@ -35,8 +35,9 @@ bool FakePlatform::startProgram(const QString& program, const QStringList& argum
     return startSucceeds;
 }
 
-bool FakePlatform::openInEditor(const QString& path) {
+bool FakePlatform::openInEditor(const QString& path, const std::function<void()>& failedLater) {
     editorOpens.append(path);
+    editorFailedLater = failedLater;
     return editorSucceeds;
 }
 

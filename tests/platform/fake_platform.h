@@ -36,6 +36,7 @@ public:
     QList<Message> messages;
     QList<Launch> launches;
     QStringList editorOpens;
+    std::function<void()> editorFailedLater;  ///< what the last openInEditor() was given
     QStringList directoryChanges;
 
     FakePlatform();
@@ -44,7 +45,7 @@ public:
     MessageAnswer message(const QString& text, const QString& title, MessageIcon icon,
                           MessageButtons buttons) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
-    bool openInEditor(const QString& path) override;
+    bool openInEditor(const QString& path, const std::function<void()>& failedLater) override;
     QString currentDirectory() override;
     bool changeDirectory(const QString& dir) override;
     bool fileExists(const QString& path) override;

@@ -46,8 +46,9 @@ struct Case {
     int check = 0;
     MessageAnswer answer = MessageAnswer::Yes;
     bool editorStarts = true;
-    QString messages = {};  // %1 is the folder
-    QString written = {};   // the file that gets the kept commands
+    bool editorFailsLater = false;  // the launcher starts, then finds no application
+    QString messages = {};          // %1 is the folder
+    QString written = {};           // the file that gets the kept commands
 };
 
 }  // namespace
@@ -102,12 +103,15 @@ private slots:
             .messages =
                 question.arg(u"%1"_s, u"locked.dat"_s) +
                 u" | Corvane [critical] Could not write the New file \"%1/locked.dat\": it is read-only."_s};
+        const QString noEditor =
+            u"Corvane [critical] The New file \"%1/out.dat\" was written, but no text editor could be started to show it."_s;
         QTest::newRow("an editor that cannot start is reported after the file is written") << Case{
-            .check = 1,
-            .editorStarts = false,
-            .messages =
-                u"Corvane [critical] The New file \"%1/out.dat\" was written, but no text editor could be started to show it."_s,
-            .written = u"out.dat"_s};
+            .check = 1, .editorStarts = false, .messages = noEditor, .written = u"out.dat"_s};
+        QTest::newRow("a launcher that finds no application later is reported once it ends")
+            << Case{.check = 1,
+                    .editorFailsLater = true,
+                    .messages = noEditor,
+                    .written = u"out.dat"_s};
     }
     void run() {
         QFETCH(Case, c);
@@ -124,6 +128,11 @@ private slots:
         window.platform.messageAnswers.push_back(c.answer);
         window.platform.editorSucceeds = c.editorStarts;
         QTest::mouseClick(window.run(), Qt::LeftButton);
+        if (c.editorFailsLater) {
+            QCOMPARE(shown(window.platform), QString());  // Run has not waited for the launcher
+            QCOMPARE(WindowHarness::read(window.path(c.written)), kNewLine);
+            window.platform.editorFailedLater();
+        }
 
         QCOMPARE(shown(window.platform), QString(c.messages).replace("%1"_L1, window.dir.path()));
         if (c.separator.isEmpty()) {
