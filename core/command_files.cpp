@@ -230,6 +230,15 @@ void searchInitRest(const QString& path, const QString& role, qint64 from, Comma
     }
 }
 
+// A typed separator stands for the bytes the system's 8-bit encoding gives it (UTF-8 on Linux,
+// the ANSI code page on Windows), because the files are compared byte for byte, each byte read
+// as one ISO 8859-1 character. A separator that encoding cannot hold occurs in no file; it stays
+// as typed and matches nothing.
+QString asFileBytes(const QString& separator) {
+    const QByteArray bytes = separator.toLocal8Bit();
+    return QString::fromLocal8Bit(bytes) == separator ? QString::fromLatin1(bytes) : separator;
+}
+
 }  // namespace
 
 QString readFirstLine(const QString& path) {
@@ -237,7 +246,8 @@ QString readFirstLine(const QString& path) {
 }
 
 QString compareCommandFiles(const QString& initPath, const QString& referencePath,
-                            const QString& separator) {
+                            const QString& typedSeparator) {
+    const QString separator = asFileBytes(typedSeparator);
     // The Init file is checked first and closed again; its line is searched only once the
     // Reference commands are known, so that it never has to be held whole.
     const QString initRole = QStringLiteral("Init file");

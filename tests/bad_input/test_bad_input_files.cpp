@@ -270,10 +270,9 @@ void TestBadInputFiles::separator_data() {
     QTest::newRow("an escape character separator cuts at it")
         << QStringLiteral("\x1b") << QByteArray("RST\x1b\r\n") << QByteArray("RST\x1bVOLT 2\r\n")
         << QByteArray("VOLT 2\r\n");
-    QTest::newRow("a separator outside ISO 8859-1 never matches, not even its UTF-8 bytes")
-        << QString(QChar(0x20AC)) << QByteArray("RST;\r\n")
-        << QByteArray("RST\xe2\x82\xacVOLT 2\x80OUTP ON\r\n")
-        << QByteArray("RST\xe2\x82\xacVOLT 2\x80OUTP ON\r\n");
+    QTest::newRow("a typed separator stands for its UTF-8 bytes, not for one byte")
+        << QStringLiteral("\u00e9") << QByteArray("RST\xc3\xa9\r\n")
+        << QByteArray("RST\xc3\xa9VOLT 2\xe9OUTP ON\r\n") << QByteArray("VOLT 2\xe9OUTP ON\r\n");
     QTest::newRow("a single blank separator cuts at blanks")
         << QStringLiteral(" ") << kInit << kReference << QByteArray("2;OUTP ON\r\n");
 }

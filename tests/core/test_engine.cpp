@@ -101,12 +101,18 @@ private slots:
         QRandomGenerator rng(20261206);
         for (int round = 0; round < 300 && !QTest::currentTestFailed(); ++round) {
             const Case c = randomCase(rng, alphabet, rng.bounded(3000), source == Uniform);
+            // Files hold the text in the system's encoding, and the separator stands for its bytes.
+            const auto asRead = [source](const QString& text) {
+                return source == File ? QString::fromLatin1(text.toLocal8Bit()) : text;
+            };
             const QString got =
-                source != File ? FilterCommandList(c.reference, c.init, c.separator)
-                               : compareCommandFiles(
-                                     write(u"init"_s, c.init.toLatin1() + "\r\nVOLT 1;ab;:\r\n"),
-                                     write(u"ref"_s, c.reference.toLatin1() + "\r\n"), c.separator);
-            QVERIFY2(got == literalFilterCommandList(c.reference, c.init, c.separator),
+                source != File
+                    ? FilterCommandList(c.reference, c.init, c.separator)
+                    : compareCommandFiles(
+                          write(u"init"_s, c.init.toLocal8Bit() + "\r\nVOLT 1;ab;:\r\n"),
+                          write(u"ref"_s, c.reference.toLocal8Bit() + "\r\n"), c.separator);
+            QVERIFY2(got == literalFilterCommandList(asRead(c.reference), asRead(c.init),
+                                                     asRead(c.separator)),
                      qPrintable((QStringList{c.reference, c.separator, c.init}.join(u" | "_s))));
         }
     }
