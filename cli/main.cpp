@@ -122,7 +122,8 @@ public:
     // The New line, as Run computes it.
     QString compare(const QString& init, const QString& reference) const {
         try {
-            return corvane::compareCommandFiles(init, reference, separator_);
+            // The separator is already the bytes typed, as the files are read.
+            return *corvane::compareCommandFileLines(init, reference, separator_, nullptr);
         } catch (const Error& error) {
             throw Failure{ReadFailed, error.message()};
         }

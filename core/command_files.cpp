@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -12,6 +13,12 @@
 #include "core/command_list.h"
 #include "core/command_scan.h"
 #include "core/error.h"
+#include "core/file_kind.h"
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace corvane {
 
@@ -23,21 +30,65 @@ QString quoted(const QString& path) {
     return QLatin1Char('"') + path + QLatin1Char('"');
 }
 
+// Qt's reason for a failure of file, or the system's where Qt has none of its own.
+QString reasonOf(const QFile& file, int error) {
+    const QString reason = file.errorString();
+    if (!reason.isEmpty() && reason != QLatin1String("Unknown error")) {
+        return reason;
+    }
+    return error != 0 ? qt_error_string(error) : QStringLiteral("the system gave no reason");
+}
+
+[[noreturn]] void notOpened(const QString& path, const QString& role, const QString& reason) {
+    throw FileError(
+        QStringLiteral("Could not open the %1 %2: %3.").arg(role, quoted(path), reason));
+}
+
 void openForReading(QFile& file, const QString& role) {
     const QString path = file.fileName();
     if (QFileInfo(path).isDir()) {
-        throw FileError(QStringLiteral("Could not open the %1 %2: it is a folder, not a file.")
-                            .arg(role, quoted(path)));
+        notOpened(path, role, QStringLiteral("it is a folder, not a file"));
     }
+#ifdef Q_OS_UNIX
+    // Only a regular file is read: a named pipe without a writer or a serial port would keep
+    // open() waiting for good, and a device such as /dev/zero has no end. The entry is checked
+    // before it is opened, so that no device is ever opened, and once more on the handle, which
+    // is opened without waiting, in case another entry took the name in between.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat entry {};
+    if (::stat(name.constData(), &entry) == 0 && !S_ISREG(entry.st_mode)) {
+        notOpened(path, role, notRegularReason(entry.st_mode));
+    }
+    const int handle = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) {
+        notOpened(path, role, qt_error_string(errno));
+    }
+    struct stat opened {};
+    if (::fstat(handle, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        const QString reason = opened.st_mode == 0 ? qt_error_string(errno)
+                               : S_ISDIR(opened.st_mode)
+                                   ? QStringLiteral("it is a folder, not a file")
+                                   : notRegularReason(opened.st_mode);
+        ::close(handle);
+        notOpened(path, role, reason);
+    }
+    if (!file.open(handle, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        const QString reason = reasonOf(file, errno);
+        ::close(handle);
+        notOpened(path, role, reason);
+    }
+#else
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        throw FileError(QStringLiteral("Could not open the %1 %2: %3.")
-                            .arg(role, quoted(path), file.errorString()));
+        notOpened(path, role, reasonOf(file, errno));
     }
+#endif
 }
 
 [[noreturn]] void readFailed(const QFile& file, const QString& role) {
+    const int error = errno;
     throw FileError(QStringLiteral("Could not read the %1 %2: %3.")
-                        .arg(role, quoted(file.fileName()), file.errorString()));
+                        .arg(role, quoted(file.fileName()), reasonOf(file, error)));
 }
 
 [[noreturn]] void noFirstLine(const QString& path, const QString& role) {
@@ -121,7 +172,8 @@ InitStart readInitStart(const QString& path, const QString& role) {
 // or the moment every command has been found. Large files are read by two threads in turn:
 // each reads its next chunk while the other searches its own, so reading and searching
 // overlap; each chunk repeats the last overlap bytes of the one before.
-void searchInitRest(const QString& path, const QString& role, qint64 from, CommandSearch& search) {
+void searchInitRest(const QString& path, const QString& role, qint64 from, CommandSearch& search,
+                    CompareObserver* observer) {
     QFile file(path);
     openForReading(file, role);
     const ScanTuning& tuning = scanTuning();
@@ -142,8 +194,12 @@ void searchInitRest(const QString& path, const QString& role, qint64 from, Comma
                 qint64 got = 0;
                 {
                     const std::lock_guard<std::mutex> lock(reading);
-                    if (ended || failed || search.allFound()) {
+                    if (ended || failed || search.allFound() ||
+                        (observer != nullptr && observer->cancelled())) {
                         return;
+                    }
+                    if (observer != nullptr) {
+                        observer->searched(next, file.size());
                     }
                     if (!file.seek(next) || (got = file.read(buffer.data(), want)) < 0) {
                         failed = true;
@@ -181,12 +237,28 @@ void searchInitRest(const QString& path, const QString& role, qint64 from, Comma
 
 }  // namespace
 
+// The files are compared byte for byte, each byte read as one ISO 8859-1 character, so a typed
+// separator stands for the bytes the system's 8-bit encoding gives it (UTF-8 on Linux, the ANSI
+// code page on Windows). A separator that encoding cannot hold occurs in no file; it stays as
+// typed and matches nothing.
+QString separatorInFiles(const QString& typed) {
+    const QByteArray bytes = typed.toLocal8Bit();
+    return QString::fromLocal8Bit(bytes) == typed ? QString::fromLatin1(bytes) : typed;
+}
+
 QString readFirstLine(const QString& path) {
     return QString::fromLatin1(firstLineBytes(path, QStringLiteral("file")).bytes);
 }
 
 QString compareCommandFiles(const QString& initPath, const QString& referencePath,
                             const QString& separator) {
+    return *compareCommandFileLines(initPath, referencePath, separatorInFiles(separator), nullptr);
+}
+
+std::optional<QString> compareCommandFileLines(const QString& initPath,
+                                               const QString& referencePath,
+                                               const QString& separator,
+                                               CompareObserver* observer) {
     // The Init file is checked first and closed again; its line is searched only once the
     // Reference commands are known, so that it never has to be held whole.
     const QString initRole = QStringLiteral("Init file");
@@ -208,7 +280,10 @@ QString compareCommandFiles(const QString& initPath, const QString& referencePat
     CommandSearch search(set.distinct);
     search.scan(init.bytes.constData(), init.bytes.size());
     if (!search.allFound()) {
-        searchInitRest(initPath, initRole, init.bytes.size(), search);
+        searchInitRest(initPath, initRole, init.bytes.size(), search, observer);
+    }
+    if (observer != nullptr && observer->cancelled()) {
+        return std::nullopt;
     }
     return keptCommands(set, search);
 }

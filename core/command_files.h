@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace corvane {
 
@@ -8,9 +9,29 @@ namespace corvane {
 /// throws FileError when the file cannot be opened or holds no line at all.
 QString readFirstLine(const QString& path);
 
-/// Reads the Init file's first line, then the Reference file's, and returns the New file's line.
+/// The bytes a separator typed by the user stands for in the files, one character per byte.
+QString separatorInFiles(const QString& typed);
+
+/// Follows a comparison from another thread, and stops it.
+class CompareObserver {
+public:
+    virtual ~CompareObserver() = default;
+    /// done of total bytes of the Init file searched so far; called from the comparing threads.
+    virtual void searched(qint64 done, qint64 total) = 0;
+    /// True once the comparison is to stop; asked before each chunk of the Init file is read.
+    virtual bool cancelled() const = 0;
+};
+
+/// Reads the Init file's first line, then the Reference file's, and returns the New file's line;
+/// the separator is taken as typed (see separatorInFiles).
 QString compareCommandFiles(const QString& initPath, const QString& referencePath,
                             const QString& separator);
+
+/// As compareCommandFiles, with the separator given as file bytes, reporting to observer when
+/// there is one; nothing when the observer cancelled it.
+std::optional<QString> compareCommandFileLines(const QString& initPath,
+                                               const QString& referencePath,
+                                               const QString& separator, CompareObserver* observer);
 
 /// Creates or replaces path with line and CR LF; on failure an earlier file stays as it was.
 void writeNewFile(const QString& path, const QString& line);

@@ -1,22 +1,24 @@
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include "core/command_files.h"
 #include "core/error.h"
+#include "core/file_kind.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #endif
 
 #ifdef Q_OS_WIN
 #include <QDir>
-#include <QRandomGenerator>
 #include <string>
 
 #include "core/retry.h"
@@ -43,15 +45,20 @@ QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Refuses a folder or a read-only file before anything is written. The mode bits are checked
-// as well as the right to write, because with administrator rights every file is writable and
-// the replacement would silently drop the read-only protection.
+// Refuses a folder, anything else that is not a regular file (a named pipe, a socket, a device:
+// replacing one would destroy it, writing into one could block or reach hardware) and a
+// read-only file, before anything is written. The mode bits are checked as well as the right to
+// write, because with administrator rights every file is writable and the replacement would
+// silently drop the read-only protection.
 void checkTarget(const QString& path, const struct stat* existing) {
     if (existing == nullptr) {
         return;
     }
     if (S_ISDIR(existing->st_mode)) {
         refuse(path, QStringLiteral("it is a folder"));
+    }
+    if (!S_ISREG(existing->st_mode)) {
+        refuse(path, notRegularReason(existing->st_mode));
     }
     if ((existing->st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         refuse(path, QStringLiteral("it is read-only"));
@@ -78,13 +85,11 @@ QString keepOwnerAndMode(int handle, const struct stat& existing) {
     return {};
 }
 
-// Writes every byte straight to the file, so that a short write is seen with the system's
-// reason instead of being lost in a buffer, and forces the bytes to the disk before commit.
-QString writeAndSync(int handle, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(handle, data, size_t(left));
+// Writes size bytes at offset straight to the file, so that a short write is seen with the
+// system's reason instead of being lost in a buffer.
+QString writeAt(int handle, const char* data, qsizetype size, off_t offset) {
+    while (size > 0) {
+        const ssize_t written = ::pwrite(handle, data, size_t(size), offset);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -92,12 +97,151 @@ QString writeAndSync(int handle, const QByteArray& bytes) {
             return systemReason(errno);
         }
         data += written;
-        left -= written;
+        size -= written;
+        offset += written;
     }
+    return {};
+}
+
+// Forces the bytes to the disk, where the file system can.
+QString sync(int handle) {
     if (::fsync(handle) != 0 && errno != EINVAL && errno != ENOTSUP) {
         return systemReason(errno);
     }
     return {};
+}
+
+QString changedMeanwhile() {
+    return QStringLiteral("another program changed or removed it meanwhile");
+}
+
+// True while target still names the entry that was checked (none when existing is null).
+bool unchanged(const QByteArray& target, const struct stat* existing) {
+    struct stat now {};
+    if (::lstat(target.constData(), &now) != 0) {
+        return existing == nullptr && errno == ENOENT;
+    }
+    return existing != nullptr && now.st_dev == existing->st_dev && now.st_ino == existing->st_ino;
+}
+
+// Rewrites the regular file target in its place, for a folder that takes no new file. The file
+// first grows to the new length, so that a full disk or a size limit stops the write while the
+// earlier line is still whole; the start is then written over blocks that already exist.
+void rewriteInPlace(const QString& path, const QByteArray& target, const QByteArray& bytes,
+                    const struct stat& existing) {
+    const int handle = ::open(target.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) {
+        refuse(path, systemReason(errno));
+    }
+    struct stat opened {};
+    QString reason = ::fstat(handle, &opened) != 0 ? systemReason(errno) : QString();
+    if (reason.isEmpty() &&
+        (opened.st_dev != existing.st_dev || opened.st_ino != existing.st_ino)) {
+        reason = changedMeanwhile();
+    }
+    const qsizetype earlier = qsizetype(opened.st_size);
+    const qsizetype size = bytes.size();
+    if (reason.isEmpty() && size > earlier) {
+        reason = writeAt(handle, bytes.constData() + earlier, size - earlier, off_t(earlier));
+        if (!reason.isEmpty()) {
+            [[maybe_unused]] const int cut = ::ftruncate(handle, off_t(earlier));
+        }
+    }
+    if (reason.isEmpty()) {
+        reason = writeAt(handle, bytes.constData(), std::min(size, earlier), 0);
+    }
+    if (reason.isEmpty() && size < earlier && ::ftruncate(handle, off_t(size)) != 0) {
+        reason = systemReason(errno);
+    }
+    if (reason.isEmpty()) {
+        reason = sync(handle);
+    }
+    if (::close(handle) != 0 && reason.isEmpty()) {
+        reason = systemReason(errno);
+    }
+    if (!reason.isEmpty()) {
+        refuse(path, reason);
+    }
+}
+
+// Writes the bytes to a temporary file beside target, which takes target's place only when
+// everything was written; a failure on the way leaves an earlier file as it was. The temporary
+// name is short, so that a name up to the file system's limit can be replaced.
+void replace(const QString& path, const QByteArray& target, const QByteArray& bytes,
+             const struct stat* existing) {
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder =
+        slash < 0 ? QByteArray(".") : target.left(std::max<qsizetype>(1, slash));
+    QByteArray temporary;
+    int handle = -1;
+    for (int attempt = 0; attempt < 100 && handle < 0; ++attempt) {
+        temporary = folder + "/.corvane-" +
+                    QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        // 0666 lets the user's umask decide a new file's mode, as for any other new file.
+        handle = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (handle < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (handle < 0) {
+        const int error = errno;
+        if (existing != nullptr && (error == EACCES || error == EPERM)) {
+            rewriteInPlace(path, target, bytes, *existing);
+            return;
+        }
+        refuse(path, systemReason(error));
+    }
+    QString reason = existing ? keepOwnerAndMode(handle, *existing) : QString();
+    if (reason.isEmpty()) {
+        reason = writeAt(handle, bytes.constData(), bytes.size(), 0);
+    }
+    if (reason.isEmpty()) {
+        reason = sync(handle);
+    }
+    if (::close(handle) != 0 && reason.isEmpty()) {
+        reason = systemReason(errno);
+    }
+    // Looked at once more just before the rename, so that an entry that took the name after the
+    // checks (a named pipe, a device) is kept instead of being replaced.
+    if (reason.isEmpty() && !unchanged(target, existing)) {
+        reason = changedMeanwhile();
+    }
+    if (reason.isEmpty() && ::rename(temporary.constData(), target.constData()) != 0) {
+        reason = systemReason(errno);
+    }
+    if (!reason.isEmpty()) {
+        ::unlink(temporary.constData());
+        refuse(path, reason);
+    }
+}
+
+// Creates or replaces path with bytes; a link is followed, and its target is what is replaced.
+void writeOnUnix(const QString& path, const QByteArray& bytes) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat entry {};
+    if (::lstat(name.constData(), &entry) != 0) {
+        if (errno != ENOENT) {
+            refuse(path, systemReason(errno));
+        }
+        replace(path, name, bytes, nullptr);
+        return;
+    }
+    struct stat existing {};
+    if (::stat(name.constData(), &existing) != 0) {
+        refuse(path, errno == ENOENT ? QStringLiteral("it is a link to a file that does not exist")
+                                     : systemReason(errno));
+    }
+    checkTarget(path, &existing);
+    QByteArray target = name;
+    if (S_ISLNK(entry.st_mode)) {
+        char* resolved = ::realpath(name.constData(), nullptr);
+        if (resolved == nullptr) {
+            refuse(path, systemReason(errno));
+        }
+        target = resolved;
+        std::free(resolved);
+    }
+    replace(path, target, bytes, &existing);
 }
 
 #endif
@@ -249,31 +393,7 @@ void writeNewFile(const QString& path, const QString& line) {
     // when everything was written; a failure on the way leaves an earlier file as it was.
     commitBeside(path, writeBeside(path, bytes));
 #else
-    struct stat existing {};
-    const bool exists = ::stat(QFile::encodeName(path).constData(), &existing) == 0;
-    checkTarget(path, exists ? &existing : nullptr);
-
-    // The line goes to a temporary file beside the New file, which takes the New file's place
-    // only when everything was written; a failure on the way leaves an earlier file as it was.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        refuse(path, file.errorString());
-    }
-
-    QString reason = exists ? keepOwnerAndMode(file.handle(), existing) : QString();
-    if (reason.isEmpty()) {
-        reason = writeAndSync(file.handle(), bytes);
-    }
-    if (!reason.isEmpty()) {
-        file.cancelWriting();
-        file.commit();
-        refuse(path, reason);
-    }
-
-    if (!file.commit()) {
-        refuse(path, file.errorString());
-    }
+    writeOnUnix(path, bytes);
 #endif
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace corvane {
@@ -41,12 +42,15 @@ public:
     /// Starts program with arguments, each passed as is with no shell; false if it cannot start.
     virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
     /// Opens path in the desktop's text editor without waiting; false if none could start.
-    virtual bool openInEditor(const QString& path) = 0;
+    /// failedLater runs afterwards, from the event loop, when the launcher then reports that no
+    /// application could open the file.
+    virtual bool openInEditor(const QString& path, const std::function<void()>& failedLater) = 0;
     /// The process's current directory as a full path with the platform's separators.
     virtual QString currentDirectory() = 0;
     /// Changes the current directory of the drive dir names (never the current drive).
     virtual bool changeDirectory(const QString& dir) = 0;
-    /// True when an ordinary file (hidden ones included) exists at exactly this path.
+    /// True when anything but a folder (hidden files, named pipes, devices, links that lead
+    /// nowhere included) exists at exactly this path.
     virtual bool fileExists(const QString& path) = 0;
 };
 

@@ -1,14 +1,12 @@
 #include "platform/qt_platform.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QUrl>
 
 #ifdef Q_OS_WIN
 #include <string>
@@ -115,7 +113,8 @@ bool QtPlatform::startProgram(const QString& program, const QStringList& argumen
     return QProcess::startDetached(program, arguments);
 }
 
-bool QtPlatform::openInEditor(const QString& path) {
+bool QtPlatform::openInEditor(const QString& path,
+                              [[maybe_unused]] const std::function<void()>& failedLater) {
 #ifdef Q_OS_WIN
     // By its full path in the system folder: a program started by its bare name is searched in
     // the current folder first, which is the remembered lab folder, so a notepad.exe placed
@@ -130,15 +129,35 @@ bool QtPlatform::openInEditor(const QString& path) {
     const QString notepad = QString::fromStdWString(folder) + QStringLiteral("\\notepad.exe");
     return QProcess::startDetached(notepad, {path});
 #else
-    // The desktop's own choice of application, started through xdg-open with the path as a
-    // file URL, which no shell ever reads.
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    // xdg-open hands the file to the desktop's application for it; the path is one argument
+    // that no shell splits. Its exit status says whether an application took the file, so it is
+    // watched from the event loop, never waited for; the application itself is never watched.
+    // A launcher still running when the program ends is left to run, with its application.
+    auto* launcher = new QProcess;
+    launcher->setProcessChannelMode(QProcess::ForwardedChannels);
+    launcher->setStandardInputFile(QProcess::nullDevice());
+    QObject::connect(launcher, &QProcess::finished, launcher,
+                     [launcher, failedLater](int code, QProcess::ExitStatus status) {
+                         launcher->deleteLater();
+                         if ((status != QProcess::NormalExit || code != 0) && failedLater) {
+                             failedLater();
+                         }
+                     });
+    launcher->start(QStringLiteral("xdg-open"), {QFileInfo(path).absoluteFilePath()});
+    if (!launcher->waitForStarted()) {
+        delete launcher;
+        return false;
+    }
+    return true;
 #endif
 }
 
 bool QtPlatform::fileExists(const QString& path) {
-    // Exactly this path: no wildcard matching, and hidden files count like any other.
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    // Exactly this path: no wildcard matching, and hidden files count like any other. Any entry
+    // but a folder counts, so that Run asks before it comes near a named pipe, a device or a
+    // link that leads nowhere; replacing such an entry is then refused.
+    const QFileInfo entry(path);
+    return !path.isEmpty() && (entry.exists() || entry.isSymLink()) && !entry.isDir();
 }
 
 }  // namespace corvane

@@ -11,7 +11,7 @@ public:
     MessageAnswer message(const QString& text, const QString& title, MessageIcon icon,
                           MessageButtons buttons) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
-    bool openInEditor(const QString& path) override;
+    bool openInEditor(const QString& path, const std::function<void()>& failedLater) override;
     QString currentDirectory() override;
     bool changeDirectory(const QString& dir) override;
     bool fileExists(const QString& path) override;

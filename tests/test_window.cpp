@@ -56,8 +56,10 @@ public:
         launches << program << arguments;
         return starts;
     }
-    bool openInEditor(const QString& path) override {
+    std::function<void()> editorFailsLater;  // what the last editor start was given
+    bool openInEditor(const QString& path, const std::function<void()>& failedLater) override {
         editorOpens << path;
+        editorFailsLater = failedLater;
         return editorStarts;
     }
     QString currentDirectory() override { return currentDir; }

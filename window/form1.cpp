@@ -455,10 +455,21 @@ void Form1::Command_Run_Click() {
 
     if (Check_OpenFile->value() != 0) {
         const QString written = Text_File->text();
-        if (!platform_.openInEditor(written)) {
-            throw Error(QStringLiteral("The New file \"%1\" was written, but no text editor "
-                                       "could be started to show it.")
-                            .arg(written));
+        const auto notStarted = [written] {
+            return Error(QStringLiteral("The New file \"%1\" was written, but no text editor "
+                                        "could be started to show it.")
+                             .arg(written));
+        };
+        // The launcher may find out only later that nothing can open the file; Run has ended
+        // by then, and the window, if it is still there, reports it the same way.
+        const QPointer<Form1> window(this);
+        const auto failedLater = [window, notStarted] {
+            if (window) {
+                window->reported([&notStarted] { throw notStarted(); });
+            }
+        };
+        if (!platform_.openInEditor(written, failedLater)) {
+            throw notStarted();
         }
     }
 }
