@@ -275,7 +275,7 @@ std::optional<QString> compareCommandFileLines(const QString& initPath,
     }
     const CommandSet set = commandSetOf(reference, separator);
     if (set.distinct.isEmpty()) {
-        return {};
+        return QString();  // nothing to search for
     }
     CommandSearch search(set.distinct);
     search.scan(init.bytes.constData(), init.bytes.size());
