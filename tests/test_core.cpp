@@ -14,6 +14,10 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
@@ -21,6 +25,18 @@
 
 using namespace Qt::StringLiterals;
 using namespace corvane;
+
+// What is in the New file's place.
+enum class Target {
+    Earlier,
+    LongName,
+    InLockedFolder,
+    Fifo,
+    Socket,
+    Device,
+    LinkToDevice,
+    Dangling
+};
 
 class TestCore : public QObject {
     Q_OBJECT
@@ -110,22 +126,42 @@ private slots:
     }
 
     void readsNoFurtherThanNeeded_data() {
-        QTest::addColumn<QByteArray>("init");
+        QTest::addColumn<QByteArray>("init");  // or a device's path, or "<fifo>"
         QTest::addColumn<qint64>("initSize");  // zero bytes pad the files to these sizes
+        QTest::addColumn<QByteArray>("reference");
         QTest::addColumn<qint64>("referenceSize");
-        QTest::addColumn<QString>("outcome");  // the New line, or "!" and the error's start
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QString>("outcome");  // the New line, or "!" and a part of the error
+        const auto row = [](const char* name, const QByteArray& init, qint64 initSize,
+                            qint64 referenceSize, const QString& outcome,
+                            const QByteArray& reference = "A;B;C",
+                            const QString& separator = u";"_s) {
+            QTest::newRow(name) << init << initSize << reference << referenceSize << separator
+                                << outcome;
+        };
         const qint64 large = qint64(64) << 20;
-        QTest::newRow("reading stops once every command is found")
-            << "A;xxxxxxxxxxB;xxxxxxxxxxC"_ba << large << 0ll << u""_s;
-        QTest::newRow("an over-limit Reference line is refused after its start")
-            << "A;"_ba << 0ll << large << u"!The Reference command list is too long"_s;
-        QTest::newRow("an empty Init file is reported before an over-limit Reference, and closed")
-            << ""_ba << 0ll << large << u"!Could not read the Init file"_s;
+        row("reading stops once every command is found", "A;xxxxxxxxxxB;xxxxxxxxxxC", large, 0,
+            u""_s);
+        row("an over-limit Reference line is refused after its start", "A;", 0, large,
+            u"!The Reference command list is too long"_s);
+        row("an empty Init file is reported before an over-limit Reference, and closed", "", 0,
+            large, u"!Could not read the Init file"_s);
+        row("a typed separator stands for its UTF-8 bytes", "RST\xc3\xa9\r\n", 0, 0,
+            u"VOLT 2\u00e9OUTP ON"_s, "RST\xc3\xa9VOLT 2\xe9OUTP ON\r\n", u"\u00e9"_s);
+#ifdef Q_OS_UNIX
+        // Opened, these would block for good or never end.
+        row("a named pipe without a writer is refused at once", "<fifo>", 0, 0,
+            u"!: it is a named pipe, not a regular file."_s);
+        row("/dev/zero is refused before it is opened", "/dev/zero", 0, 0,
+            u"!: it is a device, not a regular file."_s);
+#endif
     }
     void readsNoFurtherThanNeeded() {
         QFETCH(QByteArray, init);
         QFETCH(qint64, initSize);
+        QFETCH(QByteArray, reference);
         QFETCH(qint64, referenceSize);
+        QFETCH(QString, separator);
         QFETCH(QString, outcome);
         scanTuning() = {.chunkBytes = 8};
         const auto bytesRead = [] {  // through system calls so far, where they are counted
@@ -137,46 +173,123 @@ private slots:
         const qint64 start = bytesRead();
         QString got;
         try {
-            got = compareCommandFiles(write(u"init"_s, init, initSize),
-                                      write(u"ref"_s, "A;B;C", referenceSize), u";"_s);
+            QString initPath = write(u"init"_s, init.startsWith('<') ? ""_ba : init, initSize);
+#ifdef Q_OS_UNIX
+            initPath = init.startsWith('/') ? QString::fromLatin1(init) : initPath;
+            QVERIFY(init != "<fifo>" ||
+                    (QFile::remove(initPath) &&
+                     ::mkfifo(QFile::encodeName(initPath).constData(), 0600) == 0));
+#endif
+            got =
+                compareCommandFiles(initPath, write(u"ref"_s, reference, referenceSize), separator);
         } catch (const Error& error) {
             got = u"!"_s + error.message();
         }
-        QCOMPARE(got.left(outcome.startsWith(u'!') ? outcome.size() : -1), outcome);
+        QVERIFY2(outcome.startsWith(u'!') ? got.startsWith(u'!') && got.contains(outcome.mid(1))
+                                          : got == outcome,
+                 qPrintable(got));
         QCOMPARE_LT(bytesRead() - start, 1 << 20);
         QCOMPARE(openFiles(), openBefore);
     }
 
 #ifdef Q_OS_UNIX
-    // A write that fails midway, made to happen by a file-size limit in a child process.
+    // What is in the New file's place, and who writes: a write cut short by a file-size limit,
+    // or one run without administrator rights, happens in a child process.
     void replacesTheNewFileWhole_data() {
+        QTest::addColumn<Target>("target");
         QTest::addColumn<rlim_t>("limit");
-        QTest::newRow("a New file is replaced by the line and CR LF, keeping mode and owner")
-            << rlim_t(RLIM_INFINITY);
-        QTest::newRow("a write cut short keeps the earlier file as it was") << rlim_t(4096);
+        QTest::addColumn<QString>("reason");  // why it is not written; empty: it is written
+        const auto row = [](const char* name, Target target, const QString& reason,
+                            rlim_t limit = RLIM_INFINITY) {
+            QTest::newRow(name) << target << limit << reason;
+        };
+        row("a New file is replaced by the line and CR LF, keeping mode and owner", Target::Earlier,
+            {});
+        row("a write cut short keeps the earlier file as it was", Target::Earlier,
+            qt_error_string(EFBIG), 4096);
+        row("a New file with a name of 250 bytes is replaced", Target::LongName, {});
+        row("a writable New file in a folder that takes no new file is rewritten",
+            Target::InLockedFolder, {});
+        const QString notRegular = u"it is %1, not a regular file"_s;
+        row("a named pipe is refused and stays", Target::Fifo, notRegular.arg(u"a named pipe"_s));
+        row("a socket is refused and stays", Target::Socket, notRegular.arg(u"a socket"_s));
+        row("a device node is refused and stays, also for administrators", Target::Device,
+            notRegular.arg(u"a device"_s));
+        // Run without administrator rights, so that a fault can never replace the real device.
+        row("a link to a device is refused and both stay", Target::LinkToDevice,
+            notRegular.arg(u"a device"_s));
+        row("a link that leads nowhere is refused and stays", Target::Dangling,
+            u"it is a link to a file that does not exist"_s);
     }
     void replacesTheNewFileWhole() {
+        QFETCH(Target, target);
         QFETCH(rlim_t, limit);
-        const QString path = write(u"New.dat"_s, "EARLIER\r\n");
+        QFETCH(QString, reason);
+        const QString folder = dir_.filePath(u"s"_s);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
+        const QString path = folder + u'/' +
+                             (target == Target::LongName ? QString(246, u'n') : u"New"_s) +
+                             u".dat"_s;
+        const QByteArray at = QFile::encodeName(path);
+        sockaddr_un address{AF_UNIX, {}};
+        qstrncpy(address.sun_path, at.constData(), sizeof address.sun_path);
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const bool made =
+            target == Target::Fifo ? ::mkfifo(at.constData(), 0666) == 0
+            : target == Target::Socket
+                ? ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+            : target == Target::Device ? ::mknod(at.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0
+            : target == Target::LinkToDevice ? QFile::link(u"/dev/null"_s, path)
+            : target == Target::Dangling
+                ? QFile::link(folder + u"/nowhere.dat"_s, path)
+                : !write(u"s/"_s + QFileInfo(path).fileName(), "EARLIER\r\n").isEmpty();
+        ::close(socket);
+        if (!made && target == Target::Device) {
+            QSKIP("only administrators can make a device node");
+        }
+        QVERIFY(made);
         // Another owner and unusual rights, which a replacement must keep.
-        QVERIFY(::geteuid() != 0 ||
-                ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
-        QVERIFY(
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
-        const QFileInfo before(path);
+        const bool unprivileged =
+            target == Target::InLockedFolder || target == Target::LinkToDevice;
+        for (const QString& entry : {dir_.path(), folder, path}) {  // for an unprivileged writer
+            QVERIFY(::geteuid() != 0 ||
+                    ::lchown(QFile::encodeName(entry).constData(), 65534, 65534) == 0);
+        }
+        if (target <= Target::InLockedFolder) {
+            QVERIFY(::chmod(at.constData(), 0640) == 0);
+        }
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(),
+                        target == Target::InLockedFolder ? 0555 : 0755) == 0);
+        // A regular file's bytes, else the entry's kind and identity.
+        const auto entryOf = [](const QString& name) {
+            struct stat mode {};
+            QFile file(name);
+            return ::lstat(QFile::encodeName(name).constData(), &mode) == 0 &&
+                           !S_ISREG(mode.st_mode)
+                       ? QByteArray::number(mode.st_mode) + ' ' + QByteArray::number(mode.st_ino)
+                   : file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                    : "<unreadable>"_ba;
+        };
+        const QByteArray before = entryOf(path), device = entryOf(u"/dev/null"_s);
+        const QFileInfo info(path);
         const QString line = u"A\n;\u00b5"_s + QString(10000, u'N');
         const pid_t child = ::fork();
         if (child == 0) {
             const rlimit size{limit, RLIM_INFINITY};
             ::signal(SIGXFSZ, SIG_IGN);
             ::setrlimit(RLIMIT_FSIZE, &size);
+            if (unprivileged && ::geteuid() == 0 &&
+                (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                ::_exit(2);
+            }
             try {
                 writeNewFile(path, line);
-                ::_exit(limit == RLIM_INFINITY ? 0 : 1);
+                ::_exit(reason.isEmpty() ? 0 : 1);
             } catch (const Error& error) {
                 qWarning("%s", qPrintable(error.message()));
-                ::_exit(error.message() == u"Could not write the New file \"%1\": %2."_s.arg(
-                                               path, qt_error_string(EFBIG))
+                ::_exit(error.message() ==
+                                u"Could not write the New file \"%1\": %2."_s.arg(path, reason)
                             ? 0
                             : 1);
             }
@@ -184,13 +297,15 @@ private slots:
         int status = -1;
         ::waitpid(child, &status, 0);
         QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the write went otherwise");
-        QFile after(path);
-        QVERIFY(after.open(QIODevice::ReadOnly));
-        QCOMPARE(after.readAll(),
-                 limit == RLIM_INFINITY ? line.toLatin1() + "\r\n" : "EARLIER\r\n");
-        QCOMPARE(QFileInfo(path).permissions(), before.permissions());
-        QCOMPARE(QFileInfo(path).ownerId(), before.ownerId());
-        QCOMPARE(QDir(dir_.path()).entryList({u"New*"_s}, QDir::Files | QDir::Hidden).size(), 1);
+        QCOMPARE(entryOf(path), reason.isEmpty() ? line.toLatin1() + "\r\n" : before);
+        QCOMPARE(entryOf(u"/dev/null"_s), device);
+        QCOMPARE(QFileInfo(path).permissions(), info.permissions());
+        QCOMPARE(QFileInfo(path).ownerId(), info.ownerId());
+        QCOMPARE(
+            QDir(folder)
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                .size(),
+            1);
     }
 #endif
 
