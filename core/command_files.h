@@ -3,11 +3,14 @@
 #include <QString>
 #include <optional>
 
+#include "core/error.h"
+#include "core/search_options.h"
+
 namespace corvane {
 
 /// The first line of the file at path (every byte before the first CR, read as ISO 8859-1);
-/// throws FileError when the file cannot be opened or holds no line at all.
-QString readFirstLine(const QString& path);
+/// throws FileError for role when the file cannot be opened or holds no line at all.
+QString readFirstLine(const QString& path, FileRole role);
 
 /// The bytes a separator typed by the user stands for in the files, one character per byte.
 QString separatorInFiles(const QString& typed);
@@ -32,6 +35,12 @@ QString compareCommandFiles(const QString& initPath, const QString& referencePat
 std::optional<QString> compareCommandFileLines(const QString& initPath,
                                                const QString& referencePath,
                                                const QString& separator, CompareObserver* observer);
+
+/// As compareCommandFileLines, reading and searching as options say.
+std::optional<QString> compareCommandFileLines(const QString& initPath,
+                                               const QString& referencePath,
+                                               const QString& separator, CompareObserver* observer,
+                                               const SearchOptions& options);
 
 /// Creates or replaces path with line and CR LF; on failure an earlier file stays as it was.
 void writeNewFile(const QString& path, const QString& line);
