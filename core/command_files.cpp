@@ -257,7 +257,7 @@ std::optional<QString> compareCommandFileLines(const QString& initPath,
     }
     const CommandSet set = commandSetOf(reference, separator);
     if (set.distinct.isEmpty()) {
-        return {};
+        return QString();  // not {}: that would say the comparison was cancelled
     }
     CommandSearch search(set.distinct, options);
     search.scan(init.bytes.constData(), init.bytes.size());
