@@ -19,9 +19,11 @@ QString separatorInFiles(const QString& typed);
 class CompareObserver {
 public:
     virtual ~CompareObserver() = default;
-    /// done of total bytes of the Init file searched so far; called from the comparing threads.
+    /// done of total bytes (the Init file's size) searched so far, never less than before;
+    /// called from the comparing threads, one at a time.
     virtual void searched(qint64 done, qint64 total) = 0;
-    /// True once the comparison is to stop; asked before each chunk of the Init file is read.
+    /// True once the comparison is to stop; asked by every comparing thread before it reads its
+    /// next chunk of the Init file.
     virtual bool cancelled() const = 0;
 };
 

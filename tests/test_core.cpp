@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 
 #include "core/command_files.h"
 #include "core/command_list.h"
@@ -43,6 +44,18 @@ class TestCore : public QObject {
                                                 file.resize(std::max(size, qint64(bytes.size()))));
         return written ? file.fileName() : QString();
     }
+    // Records what a comparison reports, and stops it after cancelAfter reports.
+    struct Follower : CompareObserver {
+        int cancelAfter = -1;
+        std::atomic<int> reports = 0;
+        qint64 done = 0, total = 0;
+        bool grows = true;
+        void searched(qint64 now, qint64 all) override {
+            grows = grows && now >= done;
+            done = now, total = all, ++reports;
+        }
+        bool cancelled() const override { return cancelAfter >= 0 && reports >= cancelAfter; }
+    };
     // The outcome of a FileError: the file's name and the reason.
     static QString fails(const QString& file, FileReason reason) {
         return u"!%1 %2"_s.arg(file).arg(int(reason));
@@ -124,17 +137,20 @@ private slots:
         QTest::addColumn<QByteArray>("reference");
         QTest::addColumn<qint64>("referenceSize");
         QTest::addColumn<QString>("separator");
+        QTest::addColumn<int>("cancelAfter");  // reports of progress before a cancel; -1: none
         QTest::addColumn<QString>("outcome");  // the New line, or "!" and a part of the error
         const auto row = [](const char* name, const QByteArray& init, qint64 initSize,
                             qint64 referenceSize, const QString& outcome,
                             const QByteArray& reference = "A;B;C",
-                            const QString& separator = u";"_s) {
+                            const QString& separator = u";"_s, int cancelAfter = -1) {
             QTest::newRow(name) << init << initSize << reference << referenceSize << separator
-                                << outcome;
+                                << cancelAfter << outcome;
         };
         const qint64 large = qint64(64) << 20;
         row("reading stops once every command is found", "A;xxxxxxxxxxB;xxxxxxxxxxC", large, 0,
             u""_s);
+        row("a cancel stops every searching thread at its next chunk", "xxxxxxxxxxxxxxxxxx", large,
+            0, u"<cancelled>"_s, "A;B;C", u";"_s, 3);
         row("an over-limit Reference line is refused after its start", "A;", 0, large,
             u"!The Reference command list is too long"_s);
         row("an empty Init file is reported before an over-limit Reference, and closed", "", 0,
@@ -155,7 +171,10 @@ private slots:
         QFETCH(QByteArray, reference);
         QFETCH(qint64, referenceSize);
         QFETCH(QString, separator);
+        QFETCH(int, cancelAfter);
         QFETCH(QString, outcome);
+        Follower follower;
+        follower.cancelAfter = cancelAfter;
         const auto bytesRead = [] {  // through system calls so far, where they are counted
             QFile io(u"/proc/self/io"_s);
             return io.open(QIODevice::ReadOnly) ? io.readLine().mid(7).trimmed().toLongLong() : 0;
@@ -172,8 +191,12 @@ private slots:
                     (QFile::remove(initPath) &&
                      ::mkfifo(QFile::encodeName(initPath).constData(), 0600) == 0));
 #endif
-            got = *compareCommandFileLines(initPath, write(u"ref"_s, reference, referenceSize),
-                                           separatorInFiles(separator), nullptr, {.chunkBytes = 8});
+            got = compareCommandFileLines(initPath, write(u"ref"_s, reference, referenceSize),
+                                          separatorInFiles(separator), &follower,
+                                          {.chunkBytes = 8, .threads = 2, .parallelFrom = 0})
+                      .value_or(u"<cancelled>"_s);
+            QVERIFY(follower.grows &&
+                    follower.total == (follower.reports ? QFileInfo(initPath).size() : 0));
         } catch (const FileError& error) {
             got = fails(QFileInfo(error.path()).fileName(), error.reason());
         } catch (const Error& error) {
