@@ -317,26 +317,11 @@ private slots:
     }
 #endif
 
-    void followsThePathRules_data() {
-        QTest::addColumn<QString>("rule");  // "Complete in <folder>", "Folder" or "Propose <name>"
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("a network folder keeps the two separators that open it")
-            << u"Complete in \\\\lab\\s"_s << u"new.dat"_s << u"\\\\lab\\s\\new.dat"_s;
-        QTest::newRow("a file in a drive's root gives the drive")
-            << u"Folder"_s << u"C:\\new.dat"_s << u"C:"_s;
-        QTest::newRow("the proposal puts New_ in the Reference folder")
-            << u"Propose r.dat"_s << u"D:\\s\\r.dat"_s << u"D:\\s\\New_r.dat"_s;
-    }
-    void followsThePathRules() {
-        QFETCH(QString, rule);
-        QFETCH(QString, path);
-        QFETCH(QString, expected);
-        const QString other = rule.section(u' ', -1);
-        QCOMPARE(rule.startsWith(u'C')   ? completeWithFolder(path, other, u'\\')
-                 : rule.startsWith(u'F') ? folderOf(path, u'\\')
-                                         : proposeNewFile(path, other, u'\\'),
-                 expected);
+    // The other path rules are held against their definition by a fuzz target, which leaves
+    // this one out: two separators that open the current folder (a network folder) stay.
+    void keepsANetworkFolderWhole() {
+        QCOMPARE(completeWithFolder(u"new.dat"_s, u"\\\\lab\\s"_s, u'\\'),
+                 u"\\\\lab\\s\\new.dat"_s);
     }
 
     // A commit that other programs hold up for a while, then ends as given.
