@@ -26,7 +26,6 @@
 #include "bench/bench_data.h"
 #include "core/command_files.h"
 #include "core/command_list.h"
-#include "core/command_scan.h"
 #include "tests/support.h"
 
 using corvane::bench::BenchCase;
@@ -91,8 +90,8 @@ LiteralRun literalRun(const BenchCase& c) {
     QElapsedTimer timer;
     timer.start();
     const double cpuStart = processCpuSeconds();
-    const QString init = corvane::readFirstLine(c.initPath);
-    const QString reference = corvane::readFirstLine(c.referencePath);
+    const QString init = corvane::readFirstLine(c.initPath, corvane::FileRole::Init);
+    const QString reference = corvane::readFirstLine(c.referencePath, corvane::FileRole::Reference);
     run.readSeconds = double(timer.nsecsElapsed()) / 1e9;
     const double cpuRead = processCpuSeconds() - cpuStart;
 
@@ -113,8 +112,13 @@ LiteralRun literalRun(const BenchCase& c) {
     return run;
 }
 
-QString engineRun(const BenchCase& c) {
-    return corvane::compareCommandFiles(c.initPath, c.referencePath, kSeparator);
+// The comparison as Run calls it, with the given number of searching threads (0: the
+// program's own choice for this machine).
+QString engineRun(const BenchCase& c, int threads = 0) {
+    corvane::SearchOptions options;
+    options.threads = threads > 0 ? threads : options.threads;
+    return *corvane::compareCommandFileLines(c.initPath, c.referencePath, kSeparator, nullptr,
+                                             options);
 }
 
 // The peak resident size of this program image. getrusage() would do elsewhere, but on Linux its
@@ -234,13 +238,17 @@ void registerCase(const BenchCase& c) {
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(c.initBytes >= (64 << 20) ? 1 : 3);
-    limit(benchmark::RegisterBenchmark((name + "/engine").c_str(), [c](benchmark::State& state) {
-        const CpuCounter cpu(state);
-        for (auto _ : state) {
-            benchmark::DoNotOptimize(engineRun(c));
-        }
-        state.SetBytesProcessed(state.iterations() * c.initBytes);
-    }));
+    for (const int threads : {1, 2}) {
+        const std::string method = threads == 1 ? "/engine1" : "/engine";
+        limit(benchmark::RegisterBenchmark(
+            (name + method).c_str(), [c, threads](benchmark::State& state) {
+                const CpuCounter cpu(state);
+                for (auto _ : state) {
+                    benchmark::DoNotOptimize(engineRun(c, threads));
+                }
+                state.SetBytesProcessed(state.iterations() * c.initBytes);
+            }));
+    }
 }
 
 // Keeps each run's mean time for the summary, and prints as usual.
@@ -270,67 +278,25 @@ public:
     }
 };
 
-// The table layouts and lane counts on an Init line in memory, one thread: what the shipped
-// choice (16-bit columns by character class, eight lanes) was measured against.
-void registerLayouts(const BenchCase& c) {
-    static QByteArray init;
-    static QString reference;
-    init = corvane::readFirstLine(c.initPath).toLatin1();
-    reference = corvane::readFirstLine(c.referencePath);
-    struct Layout {
-        const char* name;
-        bool rows;
-    };
-    for (const Layout layout : {Layout{"class_columns16", false}, Layout{"class_rows32", true}}) {
-        for (const int lanes : {1, 2, 4, 8, 12}) {
-            const std::string name = "layout/" + c.name.toStdString() + "/" + layout.name +
-                                     "/lanes:" + std::to_string(lanes);
-            benchmark::RegisterBenchmark(
-                name.c_str(),
-                [layout, lanes](benchmark::State& state) {
-                    corvane::ScanTuning& tuning = corvane::scanTuning();
-                    const corvane::ScanTuning saved = tuning;
-                    tuning.lanes = lanes;
-                    tuning.rowTable = layout.rows;
-                    // The search is prepared anew each time (found commands are not searched
-                    // again), outside the measured time.
-                    const corvane::CommandSet set = corvane::commandSetOf(reference, kSeparator);
-                    for (auto _ : state) {
-                        state.PauseTiming();
-                        corvane::CommandSearch search(set.distinct);
-                        state.ResumeTiming();
-                        search.scan(init.constData(), init.size());
-                    }
-                    tuning = saved;
-                    state.SetBytesProcessed(state.iterations() * init.size());
-                })
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime()
-                ->MinTime(1.0);
-        }
-    }
-}
-
 // Where the combined search starts to beat searching each command alone, in memory.
 void registerCutoff(const QString& folder) {
     for (const qint64 bytes : {256, 512, 1024, 2048, 4096, 8192, 16384}) {
         QString initPath;
         QString referencePath;
         corvane::bench::makeSmall(folder, bytes, &initPath, &referencePath);
-        const QString init = corvane::readFirstLine(initPath);
-        const QString reference = corvane::readFirstLine(referencePath);
+        const QString init = corvane::readFirstLine(initPath, corvane::FileRole::Init);
+        const QString reference =
+            corvane::readFirstLine(referencePath, corvane::FileRole::Reference);
         for (const bool direct : {true, false}) {
             const std::string name =
                 "cutoff/" + std::to_string(bytes) + "B/" + (direct ? "literal" : "engine");
             benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
-                corvane::ScanTuning& tuning = corvane::scanTuning();
-                const corvane::ScanTuning saved = tuning;
-                tuning.directBelow = direct ? std::numeric_limits<qint64>::max() : 0;
+                corvane::SearchOptions options;
+                options.directBelow = direct ? std::numeric_limits<qint64>::max() : 0;
                 for (auto _ : state) {
                     benchmark::DoNotOptimize(
-                        corvane::FilterCommandList(reference, init, kSeparator));
+                        corvane::filterCommandList(reference, init, kSeparator, options));
                 }
-                tuning = saved;
             })->Unit(benchmark::kMicrosecond);
         }
     }
@@ -371,12 +337,6 @@ int main(int argc, char** argv) {
     for (const BenchCase& c : cases) {
         registerCase(c);
     }
-    // Layouts on the Init line nearest to 64 MiB: larger than the caches, small enough to hold.
-    const auto nearest =
-        std::min_element(cases.begin(), cases.end(), [](const auto& a, const auto& b) {
-            return std::abs(a.initBytes - (64 << 20)) < std::abs(b.initBytes - (64 << 20));
-        });
-    registerLayouts(*nearest);
     registerCutoff(folder);
 
     SummaryReporter reporter;
@@ -389,12 +349,12 @@ int main(int argc, char** argv) {
         "searched, its search time multiplied by n and its reading time added (1/n in the\n"
         "table). Peak memory is the growth of the peak resident size over the program's own\n"
         "baseline, measured in a child process running the method once.\n\n");
-    std::printf("%-33s %8s %8s %8s %11s %18s %8s %8s %7s %7s | %5s %6s %7s %6s\n", "case", "read",
-                "memchr", "memchr", "literal", "literal", "engine", "engine", "eng/mch", "eng/mch",
-                "read", "memchr", "literal", "engine");
-    std::printf("%-33s %8s %8s %8s %11s %18s %8s %8s %7s %7s | %5s %6s %7s %6s\n", "", "wall ms",
-                "wall ms", "cpu ms", "wall ms", "cpu ms", "wall ms", "cpu ms", "wall", "cpu", "MiB",
-                "MiB", "MiB", "MiB");
+    std::printf("%-33s %8s %8s %8s %11s %18s %8s %8s %8s %8s %7s %7s | %5s %6s %7s %6s\n", "case",
+                "read", "memchr", "memchr", "literal", "literal", "engine1", "engine1", "engine2",
+                "engine2", "eng/mch", "eng/mch", "read", "memchr", "literal", "engine");
+    std::printf("%-33s %8s %8s %8s %11s %18s %8s %8s %8s %8s %7s %7s | %5s %6s %7s %6s\n", "",
+                "wall ms", "wall ms", "cpu ms", "wall ms", "cpu ms", "wall ms", "cpu ms", "wall ms",
+                "cpu ms", "wall", "cpu", "MiB", "MiB", "MiB", "MiB");
     for (const BenchCase& c : cases) {
         const auto found = gResults.find(c.name.toStdString());
         if (found == gResults.end()) {
@@ -414,10 +374,10 @@ int main(int argc, char** argv) {
                                         ? QStringLiteral(" (1/%1)").arg(row["literal"].literalStep)
                                         : QString());
         std::printf(
-            "%-33s %8.2f %8.2f %8.2f %11.2f %18s %8.2f %8.2f %7.2f %7.2f | %5.1f %6.1f %7.1f "
-            "%6.1f\n",
+            "%-33s %8.2f %8.2f %8.2f %11.2f %18s %8.2f %8.2f %8.2f %8.2f %7.2f %7.2f | %5.1f %6.1f "
+            "%7.1f %6.1f\n",
             qPrintable(c.name), wall("read"), wall("memchr"), cpu("memchr"), wall("literal"),
-            qPrintable(literalCpu), wall("engine"), cpu("engine"),
+            qPrintable(literalCpu), wall("engine1"), cpu("engine1"), wall("engine"), cpu("engine"),
             ratio(wall("engine"), wall("memchr")), ratio(cpu("engine"), cpu("memchr")),
             row["read"].peakMiB, row["memchr"].peakMiB, row["literal"].peakMiB,
             row["engine"].peakMiB);

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "core/command_files.h"
-#include "core/command_scan.h"
+#include "core/command_list.h"
 #include "core/error.h"
 #include "core/paths.h"
 #include "core/standard_output.h"
@@ -132,7 +132,7 @@ public:
     // "K of N commands kept", counting repeated commands each time they occur.
     QString counted(const QString& reference, const QString& line) const {
         try {
-            const QString all = corvane::readFirstLine(reference);
+            const QString all = corvane::readFirstLine(reference, corvane::FileRole::Reference);
             return QStringLiteral("%1 of %2 commands kept")
                 .arg(corvane::cutCommands(line, separator_).size())
                 .arg(corvane::cutCommands(all, separator_).size());

@@ -3,32 +3,30 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <exception>
+#include <limits>
 #include <mutex>
-#include <thread>
-#include <vector>
 
 #include "core/command_list.h"
 #include "core/command_scan.h"
-#include "core/error.h"
 #include "core/file_kind.h"
+#include "core/run_on_threads.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#endif
 
 namespace corvane {
 
 namespace {
-
-constexpr qint64 kChunk = 64 * 1024;
-
-QString quoted(const QString& path) {
-    return QLatin1Char('"') + path + QLatin1Char('"');
-}
 
 // Qt's reason for a failure of file, or the system's where Qt has none of its own.
 QString reasonOf(const QFile& file, int error) {
@@ -39,200 +37,175 @@ QString reasonOf(const QFile& file, int error) {
     return error != 0 ? qt_error_string(error) : QStringLiteral("the system gave no reason");
 }
 
-[[noreturn]] void notOpened(const QString& path, const QString& role, const QString& reason) {
-    throw FileError(
-        QStringLiteral("Could not open the %1 %2: %3.").arg(role, quoted(path), reason));
+FileReason openReason(int error) {
+    return error == ENOENT                     ? FileReason::Missing
+           : error == EACCES || error == EPERM ? FileReason::NoPermission
+                                               : FileReason::NotOpened;
 }
 
-void openForReading(QFile& file, const QString& role) {
-    const QString path = file.fileName();
-    if (QFileInfo(path).isDir()) {
-        notOpened(path, role, QStringLiteral("it is a folder, not a file"));
-    }
+// An input file opened for reading at any position from any thread, without a shared file
+// position: every read says where it reads.
+class InputFile {
+public:
+    InputFile(const QString& path, FileRole role) : file_(path), path_(path), role_(role) {
+        if (QFileInfo(path).isDir()) {
+            fail(FileReason::Folder);
+        }
 #ifdef Q_OS_UNIX
-    // Only a regular file is read: a named pipe without a writer or a serial port would keep
-    // open() waiting for good, and a device such as /dev/zero has no end. The entry is checked
-    // before it is opened, so that no device is ever opened, and once more on the handle, which
-    // is opened without waiting, in case another entry took the name in between.
-    const QByteArray name = QFile::encodeName(path);
-    struct stat entry {};
-    if (::stat(name.constData(), &entry) == 0 && !S_ISREG(entry.st_mode)) {
-        notOpened(path, role, notRegularReason(entry.st_mode));
-    }
-    const int handle = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (handle < 0) {
-        notOpened(path, role, qt_error_string(errno));
-    }
-    struct stat opened {};
-    if (::fstat(handle, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        const QString reason = opened.st_mode == 0 ? qt_error_string(errno)
-                               : S_ISDIR(opened.st_mode)
-                                   ? QStringLiteral("it is a folder, not a file")
-                                   : notRegularReason(opened.st_mode);
-        ::close(handle);
-        notOpened(path, role, reason);
-    }
-    if (!file.open(handle, QIODevice::ReadOnly | QIODevice::Unbuffered,
-                   QFileDevice::AutoCloseHandle)) {
-        const QString reason = reasonOf(file, errno);
-        ::close(handle);
-        notOpened(path, role, reason);
-    }
+        // Only a regular file is read: a named pipe without a writer or a serial port would
+        // keep open() waiting for good, and a device such as /dev/zero has no end. The entry is
+        // checked before it is opened, so that no device is ever opened, and once more on the
+        // handle, which is opened without waiting, in case another entry took the name in
+        // between.
+        const QByteArray name = QFile::encodeName(path);
+        struct stat entry {};
+        if (::stat(name.constData(), &entry) == 0 && !S_ISREG(entry.st_mode)) {
+            fail(FileReason::NotRegular, entryKind(entry.st_mode));
+        }
+        const int handle = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (handle < 0) {
+            const int error = errno;
+            fail(openReason(error), qt_error_string(error));
+        }
+        struct stat opened {};
+        if (::fstat(handle, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            const int error = errno;
+            ::close(handle);
+            opened.st_mode == 0       ? fail(FileReason::NotOpened, qt_error_string(error))
+            : S_ISDIR(opened.st_mode) ? fail(FileReason::Folder)
+                                      : fail(FileReason::NotRegular, entryKind(opened.st_mode));
+        }
+        if (!file_.open(handle, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                        QFileDevice::AutoCloseHandle)) {
+            const QString reason = reasonOf(file_, errno);
+            ::close(handle);
+            fail(FileReason::NotOpened, reason);
+        }
 #else
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        notOpened(path, role, reasonOf(file, errno));
-    }
+        if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            const int error = errno;
+            fail(openReason(error), reasonOf(file_, error));
+        }
 #endif
-}
+    }
 
-[[noreturn]] void readFailed(const QFile& file, const QString& role) {
-    const int error = errno;
-    throw FileError(QStringLiteral("Could not read the %1 %2: %3.")
-                        .arg(role, quoted(file.fileName()), reasonOf(file, error)));
-}
+    qint64 size() const {
+        return file_.size();
+    }
 
-[[noreturn]] void noFirstLine(const QString& path, const QString& role) {
-    throw FileError(QStringLiteral("Could not read the %1 %2: it is empty and has no first line.")
-                        .arg(role, quoted(path)));
-}
+    // Reads up to size bytes at offset into to and gives how many it read, 0 at the end of the
+    // file; throws when the system fails to read. Safe from several threads at once.
+    qint64 readAt(char* to, qint64 size, qint64 offset) const {
+#ifdef Q_OS_WIN
+        OVERLAPPED at{};
+        at.Offset = DWORD(offset);
+        at.OffsetHigh = DWORD(quint64(offset) >> 32);
+        DWORD got = 0;
+        if (!ReadFile(HANDLE(_get_osfhandle(file_.handle())), to, DWORD(size), &got, &at) &&
+            GetLastError() != ERROR_HANDLE_EOF) {
+            fail(FileReason::ReadFailed, qt_error_string(int(GetLastError())));
+        }
+        return qint64(got);
+#else
+        for (;;) {
+            const ssize_t got = ::pread(file_.handle(), to, std::size_t(size), off_t(offset));
+            if (got >= 0) {
+                return got;
+            }
+            if (errno != EINTR) {
+                const int error = errno;
+                fail(FileReason::ReadFailed, qt_error_string(error));
+            }
+        }
+#endif
+    }
 
-struct FirstLine {
-    QByteArray bytes;
-    bool whole = true;  // false when reading stopped early because the line is over the limit
+    [[noreturn]] void fail(FileReason reason, const QString& detail = {}) const {
+        throw FileError(reason, role_, path_, detail);
+    }
+
+private:
+    QFile file_;
+    QString path_;  // as given: a file opened from its handle forgets its name
+    FileRole role_;
 };
 
-// Reads every byte before the first CR, or stops as soon as more than limit bytes are known
-// to be in the line. The file is closed on every way out, so a later Run can open it again.
-FirstLine firstLineBytes(const QString& path, const QString& role, qsizetype limit = -1) {
-    QFile file(path);
-    openForReading(file, role);
-    FirstLine first;
-    QByteArray& line = first.bytes;
-    QByteArray chunk(kChunk, Qt::Uninitialized);
-    bool any = false;
-    for (;;) {
-        const qint64 got = file.read(chunk.data(), kChunk);
-        if (got < 0) {
-            readFailed(file, role);
-        }
-        if (got == 0) {
-            break;
-        }
-        any = true;
-        const auto* cr = static_cast<const char*>(std::memchr(chunk.constData(), '\r', got));
-        line.append(chunk.constData(), cr ? cr - chunk.constData() : got);
-        if (cr) {
-            break;
-        }
-        if (limit >= 0 && line.size() > limit) {
-            first.whole = false;
-            return first;
-        }
-    }
-    if (!any) {
-        noFirstLine(path, role);
-    }
-    return first;
-}
-
-// The start of the Init file, read to check that the file opens and holds a line; when the
-// line ends inside it, it is the whole line.
-struct InitStart {
-    QByteArray bytes;
-    bool wholeLine = false;
-};
-
-InitStart readInitStart(const QString& path, const QString& role) {
-    QFile file(path);
-    openForReading(file, role);
-    // One byte more than a small file holds is enough to see its end.
-    const qsizetype want = std::max<qsizetype>(
-        1, std::min<qint64>(scanTuning().chunkBytes, std::max(file.size() + 1, kChunk)));
-    InitStart start;
-    start.bytes.resize(want);
-    const qint64 got = file.read(start.bytes.data(), want);
-    if (got < 0) {
-        readFailed(file, role);
-    }
-    if (got == 0) {
-        noFirstLine(path, role);
-    }
-    start.bytes.truncate(got);
-    const qsizetype cr = start.bytes.indexOf('\r');
-    if (cr >= 0) {
-        start.bytes.truncate(cr);
-        start.wholeLine = true;
-    } else {
-        start.wholeLine = got < want;
-    }
-    return start;
-}
-
-// Searches the Init line from byte from on, chunk by chunk, until its CR, the end of the file
-// or the moment every command has been found. Large files are read by two threads in turn:
-// each reads its next chunk while the other searches its own, so reading and searching
-// overlap; each chunk repeats the last overlap bytes of the one before.
-void searchInitRest(const QString& path, const QString& role, qint64 from, CommandSearch& search,
-                    CompareObserver* observer) {
-    QFile file(path);
-    openForReading(file, role);
-    const ScanTuning& tuning = scanTuning();
-    const qint64 overlap = search.overlap();
-    const qint64 want = std::max<qint64>(1, tuning.chunkBytes) + overlap;
-    const int threads = file.size() - from >= tuning.parallelFrom ? std::max(1, tuning.threads) : 1;
-
-    std::mutex reading;
-    // The first chunk repeats the overlap before from, but never reaches before the file.
-    qint64 next = std::max<qint64>(0, from - overlap);
-    bool ended = false;
-    bool failed = false;
-    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
-    const auto work = [&](int index) {
+// Hands the first line of file from byte from on to take(bytes, size, last), chunk by chunk, each
+// chunk repeating the last overlap bytes of the one before, until the line's CR, the end of the
+// file, take() returning false, or the observer cancelling. Several threads read and search
+// chunks at once, each reading its own; a chunk goes to take() only once every chunk before it
+// is known to lie within the line, in any order otherwise, so take() must allow that when
+// threads > 1. Throws when the file holds no byte at all.
+template <typename Take>
+void forEachChunk(const InputFile& file, qint64 from, qint64 overlap, qint64 chunk, int threads,
+                  CompareObserver* observer, const Take& take) {
+    constexpr qint64 kEnded = std::numeric_limits<qint64>::max();
+    chunk = std::max<qint64>(1, chunk);
+    std::atomic<qint64> next{0};    // the next chunk to claim
+    std::atomic<qint64> within{0};  // chunks known to lie within the line; kEnded past its end
+    std::atomic<bool> stop{false};  // no further chunk is needed
+    std::mutex reporting;           // keeps the progress growing, whichever thread reports
+    qint64 reported = 0;
+    const qint64 total = file.size();
+    runOnThreads(threads, [&](int) {
+        QByteArray buffer(chunk + overlap, Qt::Uninitialized);
         try {
-            QByteArray buffer(want, Qt::Uninitialized);
-            for (;;) {
-                qint64 got = 0;
-                {
-                    const std::lock_guard<std::mutex> lock(reading);
-                    if (ended || failed || search.allFound() ||
-                        (observer != nullptr && observer->cancelled())) {
-                        return;
-                    }
-                    if (observer != nullptr) {
-                        observer->searched(next, file.size());
-                    }
-                    if (!file.seek(next) || (got = file.read(buffer.data(), want)) < 0) {
-                        failed = true;
-                        readFailed(file, role);
-                    }
-                    const void* cr = std::memchr(buffer.constData(), '\r', std::size_t(got));
-                    if (cr) {
-                        got = static_cast<const char*>(cr) - buffer.constData();
-                        ended = true;
-                    } else if (got < want) {
-                        ended = true;  // the end of the file
-                    }
-                    next += got - overlap;
+            while (!stop && (observer == nullptr || !observer->cancelled())) {
+                const qint64 index = next++;
+                const qint64 end = from + (index + 1) * chunk;
+                const qint64 begin = std::max<qint64>(0, end - chunk - overlap);
+                qint64 got = file.readAt(buffer.data(), end - begin, begin);
+                if (got == 0 && begin == 0) {
+                    file.fail(FileReason::Empty);
                 }
-                search.scan(buffer.constData(), got);
+                const void* cr = std::memchr(buffer.constData(), '\r', std::size_t(got));
+                const bool last = cr != nullptr || got < end - begin;
+                got = cr ? static_cast<const char*>(cr) - buffer.constData() : got;
+                for (qint64 seen = within; seen < index; seen = within) {
+                    within.wait(seen);
+                }
+                // Fails when an earlier chunk held the end of the line, or a thread failed.
+                qint64 expected = index;
+                if (!within.compare_exchange_strong(expected, last ? kEnded : index + 1)) {
+                    return;
+                }
+                within.notify_all();
+                stop = last || stop;
+                if (!take(buffer.constData(), got, last)) {
+                    stop = true;
+                }
+                if (observer != nullptr) {
+                    const std::lock_guard<std::mutex> lock(reporting);
+                    if (begin + got > reported) {
+                        reported = begin + got;
+                        observer->searched(reported, total);
+                    }
+                }
             }
         } catch (...) {
-            failures[std::size_t(index)] = std::current_exception();
+            stop = true;
+            within = kEnded;
+            within.notify_all();
+            throw;
         }
-    };
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < threads; ++i) {
-        helpers.emplace_back(work, i);
-    }
-    work(0);
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-    }
+    });
+}
+
+struct LineStart {
+    QByteArray bytes;
+    bool whole = true;  // false when reading stopped because the line is over the limit
+};
+
+// Every byte of file's first line, or only its start once more than limit bytes are known to
+// be in it.
+LineStart lineStart(const InputFile& file, qint64 chunk, qint64 limit = -1) {
+    LineStart start;
+    forEachChunk(file, 0, 0, chunk, 1, nullptr, [&](const char* bytes, qint64 size, bool last) {
+        start.bytes.append(bytes, size);
+        start.whole = last || limit < 0 || start.bytes.size() <= limit;
+        return start.whole;
+    });
+    return start;
 }
 
 }  // namespace
@@ -246,8 +219,8 @@ QString separatorInFiles(const QString& typed) {
     return QString::fromLocal8Bit(bytes) == typed ? QString::fromLatin1(bytes) : typed;
 }
 
-QString readFirstLine(const QString& path) {
-    return QString::fromLatin1(firstLineBytes(path, QStringLiteral("file")).bytes);
+QString readFirstLine(const QString& path, FileRole role) {
+    return QString::fromLatin1(lineStart(InputFile(path, role), SearchOptions().chunkBytes).bytes);
 }
 
 QString compareCommandFiles(const QString& initPath, const QString& referencePath,
@@ -259,28 +232,44 @@ std::optional<QString> compareCommandFileLines(const QString& initPath,
                                                const QString& referencePath,
                                                const QString& separator,
                                                CompareObserver* observer) {
-    // The Init file is checked first and closed again; its line is searched only once the
-    // Reference commands are known, so that it never has to be held whole.
-    const QString initRole = QStringLiteral("Init file");
-    const InitStart init = readInitStart(initPath, initRole);
+    return compareCommandFileLines(initPath, referencePath, separator, observer, {});
+}
+
+std::optional<QString> compareCommandFileLines(const QString& initPath,
+                                               const QString& referencePath,
+                                               const QString& separator, CompareObserver* observer,
+                                               const SearchOptions& options) {
+    // The Init file's start is read first, so that its faults come before the Reference
+    // file's; the rest of its line is searched only once the Reference commands are known, so
+    // that it never has to be held whole.
+    const InputFile initFile(initPath, FileRole::Init);
+    const LineStart init = lineStart(initFile, options.chunkBytes, options.chunkBytes - 1);
 
     const qsizetype k = separator.size();
-    const FirstLine referenceLine = firstLineBytes(referencePath, QStringLiteral("Reference file"),
-                                                   std::max<qsizetype>(0, kCommandListLimit - k));
+    const LineStart referenceLine =
+        lineStart(InputFile(referencePath, FileRole::Reference), options.chunkBytes,
+                  std::max<qsizetype>(0, kCommandListLimit - k));
     checkCommandListLimit(referenceLine.bytes.size(), k, !referenceLine.whole);
     const QString reference = QString::fromLatin1(referenceLine.bytes);
 
-    if (init.wholeLine) {
-        return FilterCommandList(reference, QString::fromLatin1(init.bytes), separator);
+    if (init.whole) {
+        return filterCommandList(reference, QString::fromLatin1(init.bytes), separator, options);
     }
     const CommandSet set = commandSetOf(reference, separator);
     if (set.distinct.isEmpty()) {
-        return QString();  // nothing to search for
+        return QString();  // not {}: that would say the comparison was cancelled
     }
-    CommandSearch search(set.distinct);
+    CommandSearch search(set.distinct, options);
     search.scan(init.bytes.constData(), init.bytes.size());
     if (!search.allFound()) {
-        searchInitRest(initPath, initRole, init.bytes.size(), search, observer);
+        const qint64 from = init.bytes.size();
+        const int threads =
+            initFile.size() - from >= options.parallelFrom ? std::max(1, options.threads) : 1;
+        forEachChunk(initFile, from, search.overlap(), options.chunkBytes, threads, observer,
+                     [&](const char* bytes, qint64 size, bool) {
+                         search.scan(bytes, size);
+                         return !search.allFound();
+                     });
     }
     if (observer != nullptr && observer->cancelled()) {
         return std::nullopt;

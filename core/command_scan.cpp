@@ -4,94 +4,15 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <exception>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
 #include <QHash>
 
-#include "core/command_list.h"
 #include "core/compiler.h"
-#include "core/error.h"
+#include "core/run_on_threads.h"
 
 namespace corvane {
-
-void checkCommandListLimit(qsizetype n, qsizetype k, bool atLeast) {
-    // The last cut always computes N + K; past the 16-bit range there is no result at all.
-    if (n + k <= kCommandListLimit) {
-        return;
-    }
-    const QString count = atLeast ? QStringLiteral("at least %1").arg(n) : QString::number(n);
-    throw OverflowError(QStringLiteral("The Reference command list is too long: %1 characters with "
-                                       "a separator of %2, where at most %3 fit together.")
-                            .arg(count)
-                            .arg(k)
-                            .arg(kCommandListLimit));
-}
-
-QList<CommandSpan> cutCommands(QStringView reference, QStringView separator) {
-    const qsizetype n = reference.size();
-    const qsizetype k = separator.size();
-    QList<CommandSpan> spans;
-    qsizetype start = 1;  // S, counted from 1
-    for (;;) {
-        // The search begins one character after the command's start, so a separator that
-        // opens a command belongs to it.
-        qsizetype found = 0;  // F
-        if (start + 1 <= n) {
-            const qsizetype at = reference.indexOf(separator, start);
-            found = at < 0 ? 0 : at + 1;
-        }
-        if (found == 0) {
-            found = n;
-        }
-        if (start <= n) {
-            const qsizetype length = std::min(found - start + k, n - start + 1);
-            if (length > 0) {
-                spans.append({start - 1, length});
-            }
-        }
-        start = found + k;
-        if (found == n) {
-            break;
-        }
-    }
-    return spans;
-}
-
-CommandSet commandSetOf(QStringView reference, QStringView separator) {
-    CommandSet set;
-    set.spans = cutCommands(reference, separator);
-    set.distinctOf.reserve(set.spans.size());
-    QHash<QStringView, qsizetype> index;
-    for (const CommandSpan& span : std::as_const(set.spans)) {
-        const QStringView command = reference.mid(span.start, span.length);
-        auto it = index.constFind(command);
-        if (it == index.constEnd()) {
-            it = index.insert(command, set.distinct.size());
-            set.distinct.append(command);
-        }
-        set.distinctOf.append(*it);
-    }
-    return set;
-}
-
-QString keptCommands(const CommandSet& set, const CommandSearch& search) {
-    QString result;
-    for (qsizetype i = 0; i < set.spans.size(); ++i) {
-        const qsizetype d = set.distinctOf[i];
-        if (!search.found(d)) {
-            result += set.distinct[d];
-        }
-    }
-    return result;
-}
-
-ScanTuning& scanTuning() {
-    static ScanTuning tuning;
-    return tuning;
-}
 
 namespace {
 
@@ -101,6 +22,9 @@ constexpr std::uint32_t kNone = UINT32_MAX;
 constexpr qsizetype kBlock = 256 * 1024;
 // Characters between the starts of two interleaved walks; a divisor of kBlock.
 constexpr qsizetype kLaneStride = 16 * 1024;
+// Interleaved walks through each piece of text, each hiding the others' table loads; eight
+// measured fastest, and beyond them the walks run out of registers.
+constexpr int kLanes = 8;
 // A lane must do more than this much beyond its overlap to be worth starting.
 constexpr qsizetype kLaneWorkMin = 64;
 
@@ -117,19 +41,14 @@ struct CommandSearch::Impl {
     // States are numbered breadth first, those where a command ends (itself or as a suffix)
     // after all others, so one comparison with firstOutput tells a state that needs a look.
     std::uint32_t stateCount = 0;
-    std::uint32_t firstOutput = 0;  // as a state number
-    // The walk's state variable is the state's number in the 16-bit form and its row offset in
-    // the 32-bit one; a state at or above hot needs a look.
-    std::uint32_t hot = 0;
+    std::uint32_t firstOutput = 0;        // as a state number
     std::vector<std::int32_t> command;    // command ending exactly at the state, or -1
     std::vector<std::uint32_t> dictLink;  // nearest shorter suffix state where a command ends
 
-    // Dense forms. Column form (16-bit): one column of stateCount entries per class, each the
-    // next state's number; breadth-first numbering keeps the states met most often together
-    // at the top of each column. Row form (32-bit): one row per state, each entry the next
-    // state's row offset. Either way one step is state = table[state + step[character]].
+    // Dense form: one column of stateCount 16-bit entries per class, each the next state's
+    // number; breadth-first numbering keeps the states met most often together at the top of
+    // each column. One step is state = columns[state + step[character]].
     std::vector<std::uint16_t> columns;
-    std::vector<std::uint32_t> rows;
     std::array<std::uint32_t, 256> byteStep{};
     std::vector<std::uint32_t> wideStep;  // all 65536 code units, when commands hold any >= 256
     // List form: children sorted by class, and the failure link of each state.
@@ -141,6 +60,7 @@ struct CommandSearch::Impl {
     std::unique_ptr<std::atomic<std::uint8_t>[]> stateDone;
     std::unique_ptr<std::atomic<std::uint8_t>[]> commandFound;
     std::atomic<qsizetype> remaining{0};
+    SearchOptions options;
 
     void build(const QList<QStringView>& commands);
 
@@ -166,10 +86,8 @@ struct CommandSearch::Impl {
 
     template <typename Unit, typename ClassOf, typename StepOf>
     void scanRange(const Unit* text, qsizetype n, ClassOf classOf, StepOf stepOf);
-    template <int kLanes, typename Entry, typename Unit, typename StepOf>
-    void scanDense(const Entry* table, const Unit* text, qsizetype n, StepOf stepOf);
-    template <typename Entry, typename Unit, typename StepOf>
-    void scanDenseLanes(const Entry* table, const Unit* text, qsizetype n, StepOf stepOf);
+    template <typename Unit, typename StepOf>
+    void scanDense(const Unit* text, qsizetype n, StepOf stepOf);
     template <typename Unit, typename ClassOf>
     void scanLists(const Unit* text, qsizetype n, ClassOf classOf);
     template <typename Unit, typename ClassOf, typename StepOf>
@@ -307,31 +225,10 @@ void CommandSearch::Impl::build(const QList<QStringView>& commands) {
         stateDone[s] = 0;
     }
 
-    const ScanTuning& tuning = scanTuning();
     const std::size_t entries = std::size_t(nodes) * classes;
-    if (qsizetype(entries) <= tuning.tableEntriesMax && tuning.rowTable) {
-        // Each row starts as a copy of its failure state's row, which breadth-first order has
-        // completed already, and then takes its own children.
-        rows.assign(entries, 0);
-        for (const std::uint32_t v : order) {
-            std::uint32_t* row = rows.data() + std::size_t(id[v]) * classes;
-            if (v != 0) {
-                const std::uint32_t* failRow = rows.data() + std::size_t(id[nodeFail[v]]) * classes;
-                std::copy(failRow, failRow + classes, row);
-            }
-            for (std::uint32_t c = firstChild[v]; c != kNone; c = nextSibling[c]) {
-                row[label[c]] = id[c] * classes;
-            }
-        }
-        hot = firstOutput * classes;
-        for (std::uint32_t u = 0; u < 256; ++u) {
-            byteStep[u] = byteClass[u];
-        }
-        if (wide) {
-            wideStep.assign(wideClass.begin(), wideClass.end());
-        }
-    } else if (qsizetype(entries) <= tuning.tableEntriesMax) {
-        // The same filling, by columns.
+    if (qsizetype(entries) <= options.tableEntriesMax) {
+        // A state's entries start as a copy of its failure state's, which breadth-first order
+        // has completed already, and then take its own children.
         columns.assign(entries, 0);
         const std::size_t height = nodes;
         for (const std::uint32_t v : order) {
@@ -346,7 +243,6 @@ void CommandSearch::Impl::build(const QList<QStringView>& commands) {
                 columns[label[c] * height + to] = std::uint16_t(id[c]);
             }
         }
-        hot = firstOutput;
         for (std::uint32_t u = 0; u < 256; ++u) {
             byteStep[u] = byteClass[u] * nodes;
         }
@@ -387,11 +283,10 @@ void CommandSearch::Impl::build(const QList<QStringView>& commands) {
     }
 }
 
-template <int kLanes, typename Entry, typename Unit, typename StepOf>
-void CommandSearch::Impl::scanDense(const Entry* t, const Unit* text, qsizetype n, StepOf stepOf) {
-    // The number of the state that the walk's state variable stands for.
-    const std::uint32_t per = std::is_same_v<Entry, std::uint16_t> ? 1 : classes;
-    const std::uint32_t threshold = hot;
+template <typename Unit, typename StepOf>
+void CommandSearch::Impl::scanDense(const Unit* text, qsizetype n, StepOf stepOf) {
+    const std::uint16_t* t = columns.data();
+    const std::uint32_t threshold = firstOutput;
     const qsizetype overlap = longest - 1;
     std::uint32_t state = 0;
     qsizetype at = 0;
@@ -411,7 +306,7 @@ void CommandSearch::Impl::scanDense(const Entry* t, const Unit* text, qsizetype 
             CORVANE_UNROLL_16
             for (int j = 0; j < kLanes; ++j) {
                 if (s[j] >= threshold) [[unlikely]] {
-                    reached(s[j] / per);
+                    reached(s[j]);
                 }
             }
         }
@@ -439,7 +334,7 @@ void CommandSearch::Impl::scanDense(const Entry* t, const Unit* text, qsizetype 
             CORVANE_UNROLL_16
             for (int j = 0; j < kLanes; ++j) {
                 if (s[j] >= threshold) [[unlikely]] {
-                    reached(s[j] / per);
+                    reached(s[j]);
                 }
             }
         }
@@ -450,7 +345,7 @@ void CommandSearch::Impl::scanDense(const Entry* t, const Unit* text, qsizetype 
     for (; at < n; ++at) {
         state = t[state + stepOf(text[at])];
         if (state >= threshold) [[unlikely]] {
-            reached(state / per);
+            reached(state);
         }
     }
 }
@@ -483,25 +378,6 @@ void CommandSearch::Impl::scanLists(const Unit* text, qsizetype n, ClassOf class
     }
 }
 
-template <typename Entry, typename Unit, typename StepOf>
-void CommandSearch::Impl::scanDenseLanes(const Entry* t, const Unit* text, qsizetype n,
-                                         StepOf stepOf) {
-    switch (scanTuning().lanes) {
-        case 1:
-            return scanDense<1>(t, text, n, stepOf);
-        case 2:
-            return scanDense<2>(t, text, n, stepOf);
-        case 4:
-            return scanDense<4>(t, text, n, stepOf);
-        case 12:
-            return scanDense<12>(t, text, n, stepOf);
-        case 16:
-            return scanDense<16>(t, text, n, stepOf);
-        default:
-            return scanDense<8>(t, text, n, stepOf);
-    }
-}
-
 template <typename Unit, typename ClassOf, typename StepOf>
 void CommandSearch::Impl::scanRange(const Unit* text, qsizetype n, ClassOf classOf, StepOf stepOf) {
     const qsizetype overlap = longest - 1;
@@ -509,9 +385,7 @@ void CommandSearch::Impl::scanRange(const Unit* text, qsizetype n, ClassOf class
         // Each block reaches overlap characters into the next, like the caller's pieces.
         const qsizetype end = std::min(n, begin + kBlock + overlap);
         if (!columns.empty()) {
-            scanDenseLanes(columns.data(), text + begin, end - begin, stepOf);
-        } else if (!rows.empty()) {
-            scanDenseLanes(rows.data(), text + begin, end - begin, stepOf);
+            scanDense(text + begin, end - begin, stepOf);
         } else {
             scanLists(text + begin, end - begin, classOf);
         }
@@ -524,40 +398,19 @@ void CommandSearch::Impl::scanRange(const Unit* text, qsizetype n, ClassOf class
 template <typename Unit, typename ClassOf, typename StepOf>
 void CommandSearch::Impl::scanParallel(const Unit* text, qsizetype n, ClassOf classOf,
                                        StepOf stepOf) {
-    const ScanTuning& tuning = scanTuning();
-    const int parts = n >= tuning.parallelFrom ? std::max(1, tuning.threads) : 1;
-    if (parts == 1) {
-        scanRange(text, n, classOf, stepOf);
-        return;
-    }
+    const int parts = n >= options.parallelFrom ? std::max(1, options.threads) : 1;
     const qsizetype overlap = longest - 1;
     const qsizetype share = n / parts;
-    std::vector<std::thread> helpers;
-    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(parts));
-    const auto part = [&](int i) {
+    runOnThreads(parts, [&](int i) {
         const qsizetype from = std::max<qsizetype>(0, i * share - overlap);
         const qsizetype to = i + 1 == parts ? n : (i + 1) * share;
-        try {
-            scanRange(text + from, to - from, classOf, stepOf);
-        } catch (...) {
-            failures[std::size_t(i)] = std::current_exception();
-        }
-    };
-    for (int i = 1; i < parts; ++i) {
-        helpers.emplace_back(part, i);
-    }
-    part(0);
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-    }
+        scanRange(text + from, to - from, classOf, stepOf);
+    });
 }
 
-CommandSearch::CommandSearch(const QList<QStringView>& commands) : d(std::make_unique<Impl>()) {
+CommandSearch::CommandSearch(const QList<QStringView>& commands, const SearchOptions& options)
+    : d(std::make_unique<Impl>()) {
+    d->options = options;
     d->build(commands);
 }
 
@@ -603,13 +456,10 @@ bool CommandSearch::allFound() const {
     return d->allFound();
 }
 
-qsizetype CommandSearch::memoryUsed() const {
-    const Impl& i = *d;
-    return qsizetype(sizeof(std::uint32_t) *
-                         (i.rows.size() + i.childBegin.size() + i.childClass.size() +
-                          i.childState.size() + i.fail.size() + i.dictLink.size()) +
-                     sizeof(std::int32_t) * i.command.size() + 2 * i.wideClass.size() +
-                     2 * i.columns.size() + 4 * i.wideStep.size() + i.stateCount + i.commandCount);
+int searchThreadsHere() {
+    // One thread searches at about a quarter of the speed at which the Init file is read, so
+    // past four threads reading is the limit.
+    return std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
 }
 
 }  // namespace corvane

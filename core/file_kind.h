@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 
@@ -8,17 +9,15 @@
 
 namespace corvane {
 
-/// Why an entry of this mode is neither read nor replaced: "it is a named pipe, not a regular
-/// file" and the like; empty for a regular file.
-inline QString notRegularReason(mode_t mode) {
-    if (S_ISREG(mode)) {
-        return {};
-    }
-    const char* kind = S_ISFIFO(mode)                   ? "a named pipe"
-                       : S_ISSOCK(mode)                 ? "a socket"
-                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
-                                                        : "a special file";
-    return QStringLiteral("it is %1, not a regular file").arg(QLatin1String(kind));
+/// What an entry of this mode is, when it is neither a regular file nor a folder: "a named
+/// pipe", "a socket", "a device" or "a special file"; such an entry is neither read nor replaced.
+inline QString entryKind(mode_t mode) {
+    const char* kind = S_ISFIFO(mode)   ? QT_TRANSLATE_NOOP("corvane::FileError", "a named pipe")
+                       : S_ISSOCK(mode) ? QT_TRANSLATE_NOOP("corvane::FileError", "a socket")
+                       : S_ISCHR(mode) || S_ISBLK(mode)
+                           ? QT_TRANSLATE_NOOP("corvane::FileError", "a device")
+                           : QT_TRANSLATE_NOOP("corvane::FileError", "a special file");
+    return QCoreApplication::translate("corvane::FileError", kind);
 }
 
 }  // namespace corvane

@@ -30,19 +30,26 @@ namespace corvane {
 
 namespace {
 
-QString quoted(const QString& path) {
-    return QLatin1Char('"') + path + QLatin1Char('"');
+[[noreturn]] void refuse(const QString& path, FileReason reason, const QString& detail = {}) {
+    throw FileError(reason, FileRole::New, path, detail);
 }
 
-[[noreturn]] void refuse(const QString& path, const QString& reason) {
-    throw FileError(
-        QStringLiteral("Could not write the New file %1: %2.").arg(quoted(path), reason));
+[[noreturn]] void refuse(const QString& path, const QString& detail) {
+    refuse(path, FileReason::WriteFailed, detail);
 }
 
 #ifdef Q_OS_UNIX
 
 QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+[[noreturn]] void refuseFor(const QString& path, int error) {
+    refuse(path,
+           error == ENOENT                     ? FileReason::Missing
+           : error == EACCES || error == EPERM ? FileReason::NoPermission
+                                               : FileReason::WriteFailed,
+           systemReason(error));
 }
 
 // Refuses a folder, anything else that is not a regular file (a named pipe, a socket, a device:
@@ -55,16 +62,16 @@ void checkTarget(const QString& path, const struct stat* existing) {
         return;
     }
     if (S_ISDIR(existing->st_mode)) {
-        refuse(path, QStringLiteral("it is a folder"));
+        refuse(path, FileReason::Folder);
     }
     if (!S_ISREG(existing->st_mode)) {
-        refuse(path, notRegularReason(existing->st_mode));
+        refuse(path, FileReason::NotRegular, entryKind(existing->st_mode));
     }
     if ((existing->st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        refuse(path, QStringLiteral("it is read-only"));
+        refuse(path, FileReason::NoPermission);
     }
     if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) != 0) {
-        refuse(path, systemReason(errno));
+        refuseFor(path, errno);
     }
 }
 
@@ -131,7 +138,7 @@ void rewriteInPlace(const QString& path, const QByteArray& target, const QByteAr
                     const struct stat& existing) {
     const int handle = ::open(target.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (handle < 0) {
-        refuse(path, systemReason(errno));
+        refuseFor(path, errno);
     }
     struct stat opened {};
     QString reason = ::fstat(handle, &opened) != 0 ? systemReason(errno) : QString();
@@ -189,7 +196,7 @@ void replace(const QString& path, const QByteArray& target, const QByteArray& by
             rewriteInPlace(path, target, bytes, *existing);
             return;
         }
-        refuse(path, systemReason(error));
+        refuseFor(path, error);
     }
     QString reason = existing ? keepOwnerAndMode(handle, *existing) : QString();
     if (reason.isEmpty()) {
@@ -221,22 +228,21 @@ void writeOnUnix(const QString& path, const QByteArray& bytes) {
     struct stat entry {};
     if (::lstat(name.constData(), &entry) != 0) {
         if (errno != ENOENT) {
-            refuse(path, systemReason(errno));
+            refuseFor(path, errno);
         }
         replace(path, name, bytes, nullptr);
         return;
     }
     struct stat existing {};
     if (::stat(name.constData(), &existing) != 0) {
-        refuse(path, errno == ENOENT ? QStringLiteral("it is a link to a file that does not exist")
-                                     : systemReason(errno));
+        errno == ENOENT ? refuse(path, FileReason::Missing) : refuseFor(path, errno);
     }
     checkTarget(path, &existing);
     QByteArray target = name;
     if (S_ISLNK(entry.st_mode)) {
         char* resolved = ::realpath(name.constData(), nullptr);
         if (resolved == nullptr) {
-            refuse(path, systemReason(errno));
+            refuseFor(path, errno);
         }
         target = resolved;
         std::free(resolved);
@@ -384,10 +390,10 @@ void writeNewFile(const QString& path, const QString& line) {
 #ifdef Q_OS_WIN
     const QFileInfo info(path);
     if (info.isDir()) {
-        refuse(path, QStringLiteral("it is a folder"));
+        refuse(path, FileReason::Folder);
     }
     if (info.exists() && !info.isWritable()) {
-        refuse(path, QStringLiteral("it is read-only"));
+        refuse(path, FileReason::NoPermission);
     }
     // The line goes to a new file beside the New file, which takes the New file's place only
     // when everything was written; a failure on the way leaves an earlier file as it was.

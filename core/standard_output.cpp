@@ -25,9 +25,9 @@ void writeStandardOutput(const QByteArray& bytes) {
                          std::size_t(bytes.size());
     if (!written || std::fflush(stdout) != 0) {
         const int error = errno;
-        throw FileError(QStringLiteral("Could not write to the standard output: %1.")
-                            .arg(error != 0 ? QString::fromLocal8Bit(std::strerror(error))
-                                            : QStringLiteral("the output was cut short")));
+        throw FileError(FileReason::WriteFailed, FileRole::Output, QString(),
+                        error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                   : QStringLiteral("the output was cut short"));
     }
 }
 

@@ -50,19 +50,17 @@ struct FuzzInput {
         }
         return text;
     }
-    /// Sets the comparison's sizes from two bytes: tiny chunks, several threads and the other
+    /// The comparison's sizes from two bytes: tiny chunks, several threads and the other
     /// search strategies reach borders that the usual sizes only meet in huge files.
-    void tuneScan() {
+    SearchOptions options() {
         const std::uint8_t sizes = byte(), ways = byte();
-        ScanTuning& t = scanTuning() = {};
-        static constexpr int lanes[] = {1, 2, 4, 8, 12, 16};
-        t.chunkBytes = (sizes & 0x80) ? 1 + sizes % 32 : 8192;
-        t.lanes = lanes[sizes % 6];
-        t.rowTable = ways & 0x08;
-        t.threads = 1 + ways % 3;
-        t.parallelFrom = (ways & 0x10) ? 0 : t.parallelFrom;
-        t.directBelow = (ways & 0x20) ? 0 : (ways & 0x40) ? qint64(1) << 62 : t.directBelow;
-        t.tableEntriesMax = (ways & 0x80) ? 0 : t.tableEntriesMax;
+        SearchOptions o;
+        o.chunkBytes = (sizes & 0x80) ? 1 + sizes % 32 : 8192;
+        o.threads = 1 + ways % 3;
+        o.parallelFrom = (ways & 0x10) ? 0 : o.parallelFrom;
+        o.directBelow = (ways & 0x20) ? 0 : (ways & 0x40) ? qint64(1) << 62 : o.directBelow;
+        o.tableEntriesMax = (ways & 0x80) ? 0 : o.tableEntriesMax;
+        return o;
     }
 };
 

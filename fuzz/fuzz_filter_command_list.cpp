@@ -8,7 +8,7 @@ using namespace corvane::fuzz;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
     const std::uint8_t flags = in.byte(), shift = in.byte();
-    in.tuneScan();
+    const corvane::SearchOptions options = in.options();
     // Small alphabets make separators and repeated commands frequent; the others reach every
     // 8-bit character and every UTF-16 code unit.
     const int mode = flags & 3;
@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const qsizetype from = init.size() % reference.size();
         init = reference.mid(from, (init.size() * 7) % (reference.size() - from + 1)) + init;
     }
-    const auto kept =
-        unlessOverflow([&] { return corvane::FilterCommandList(reference, init, separator); });
+    const auto kept = unlessOverflow(
+        [&] { return corvane::filterCommandList(reference, init, separator, options); });
     require(kept.has_value() == (reference.size() + separator.size() <= 32767),
             "refused exactly when N + K exceeds 32767");
     require(separator.isEmpty() || !kept ||

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzInput in{data, size};
     const QString separator = (in.byte() & 1) ? u";:"_s : u";"_s;
     in.byte();
-    in.tuneScan();
+    const corvane::SearchOptions options = in.options();
     const QByteArray init = in.bytes(in.word() % 1024), reference = in.bytes(size);
     static const QTemporaryDir dir;
     for (const auto& [name, bytes] : {std::pair(u"init"_s, init), {u"ref"_s, reference}}) {
@@ -25,22 +25,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             return unlessOverflow(step).value_or(u"overflow"_s);
         } catch (const corvane::FileError& error) {
-            return error.message().contains(u"Init file"_s) ? u"Init"_s : u"other"_s;
+            return error.role() == corvane::FileRole::Init ? u"Init"_s : u"other"_s;
         }
     };
     const auto line = [](const QByteArray& bytes) {
         return QString::fromLatin1(bytes).left(bytes.indexOf('\r'));  // all of it without a CR
     };
-    const QString expected =
-        init.isEmpty() ? u"Init"_s
-        : reference.isEmpty()
-            ? u"other"_s
-            : outcome([&] {
-                  return corvane::FilterCommandList(line(reference), line(init), separator);
-              });
+    const QString expected = init.isEmpty() ? u"Init"_s
+                             : reference.isEmpty()
+                                 ? u"other"_s
+                                 : outcome([&] {
+                                       return corvane::filterCommandList(
+                                           line(reference), line(init), separator, options);
+                                   });
     require(outcome([&] {
-                return corvane::compareCommandFiles(dir.filePath(u"init"_s), dir.filePath(u"ref"_s),
-                                                    separator);
+                return *corvane::compareCommandFileLines(
+                    dir.filePath(u"init"_s), dir.filePath(u"ref"_s), separator, nullptr, options);
             }) == expected,
             "comparing the files gives what comparing their first lines gives");
     return 0;

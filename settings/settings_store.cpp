@@ -23,8 +23,7 @@ SettingsStore::SettingsStore(QSettings& settings) : settings_(settings) {}
 QString SettingsStore::get(QLatin1String key, const QString& defaultValue) const {
     const QVariant value = settings_.value(address(key));
     if (settings_.status() == QSettings::AccessError) {
-        throw Error(
-            QStringLiteral("The remembered settings could not be read from %1.").arg(location()));
+        throw FileError(FileReason::ReadFailed, FileRole::Settings, location());
     }
     if (!value.isValid()) {
         return defaultValue;
@@ -43,8 +42,7 @@ void SettingsStore::save(QLatin1String key, const QString& text) {
     settings_.sync();
     // A format error is left over from reading a damaged file; the write itself still succeeds.
     if (settings_.status() == QSettings::AccessError) {
-        throw Error(
-            QStringLiteral("The setting \"%1\" could not be saved in %2.").arg(key, location()));
+        throw FileError(FileReason::WriteFailed, FileRole::Settings, location(), key);
     }
 }
 

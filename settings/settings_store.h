@@ -22,9 +22,9 @@ public:
     explicit SettingsStore(QSettings& settings);
 
     /// The stored text under key, even an empty one; defaultValue when nothing is stored.
-    /// Throws Error when the store exists but cannot be read.
+    /// Throws FileError when the store exists but cannot be read.
     QString get(QLatin1String key, const QString& defaultValue = {}) const;
-    /// Stores text under key as a string and writes it out; throws Error when that fails.
+    /// Stores text under key as a string and writes it out; throws FileError when that fails.
     void save(QLatin1String key, const QString& text);
     /// Where the values live, as the user would look for them: a file path or a registry key.
     QString location() const;

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "core/command_scan.h"
+#include "core/command_list.h"
 #include "core/error.h"
 
 namespace corvane::test {
