@@ -521,17 +521,6 @@ private slots:
                                                           : u"%1/"_s);
         QCOMPARE(stored({}, {kKeys[0]}),
                  u"Directory="_s + folder.section(nativeSeparator(), 0, -2));
-
-        // The window works as before for the next Run.
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-        platform_.messages.clear();
-        platform_.editorStarts = true;
-        fill(path(u"%1/init.dat|%1/ref.dat|%1/again.dat"_s));
-        get<QLineEdit>(u"separatorEdit"_s)->setText(u";"_s);
-        click(u"runButton"_s);
-        QTRY_COMPARE(read(u"again.dat"_s), kNewLine);
-        QCOMPARE(platform_.messages, QStringList());
     }
 
     // A Run over an Init line that does not end in the test's time: a sparse file of zeros.
