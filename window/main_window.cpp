@@ -66,7 +66,6 @@ QStyle* compactIndicatorStyle() {
     return style.data();
 }
 
-
 // Run's checks see the file system through the platform, as the window does.
 class PlatformRunFiles final : public RunFiles {
 public:
