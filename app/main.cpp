@@ -3,7 +3,7 @@
 
 #include "platform/qt_platform.h"
 #include "settings/settings_store.h"
-#include "window/form1.h"
+#include "window/main_window.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
     corvane::QtPlatform platform;
     const auto userSettings = corvane::SettingsStore::openUserSettings();
     corvane::SettingsStore settings(*userSettings);
-    corvane::Form1 window(platform, settings);
+    corvane::MainWindow window(platform, settings);
     window.show();
     return QApplication::exec();
 }

@@ -7,14 +7,12 @@
 
 namespace corvane {
 
-/// The six settings an open-file dialog is given before it is shown, as one request.
+/// What an open-file dialog is given before it is shown.
 struct OpenFileRequest {
-    QString title;    ///< the dialog's caption
-    QString initDir;  ///< the folder it opens in; empty for the platform's choice
-    bool cancelError = false;
+    QString title;     ///< the dialog's caption
+    QString initDir;   ///< the folder it opens in; empty for the platform's choice
     QString fileName;  ///< the name it starts with
     QString filter;    ///< "Name|pattern|Name|pattern..."
-    int flags = 0;     ///< 4 hides the read-only box; 8 restores the current directory
 
     bool operator==(const OpenFileRequest&) const = default;
 };

@@ -80,8 +80,7 @@ std::optional<OpenFileResult> QtPlatform::showOpen(const OpenFileRequest& reques
     if (!request.fileName.isEmpty()) {
         dialog.selectFile(request.fileName);
     }
-    // A Qt dialog has no read-only box to hide (flag 4) and never changes the current
-    // directory, so it always leaves it as it was (flag 8).
+    // A Qt dialog has no read-only box and never changes the current directory.
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

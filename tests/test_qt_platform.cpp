@@ -51,7 +51,7 @@ private slots:
                 }
             });
             const auto result = QtPlatform().showOpen(
-                {u"Find Quintrel"_s, start, true, {}, u"Exe|*.exe|All Files (*.*)|*.*"_s, 12});
+                {u"Find Quintrel"_s, start, {}, u"Exe|*.exe|All Files (*.*)|*.*"_s});
             QCOMPARE(result ? result->path + u'|' + result->fileTitle : QString(),
                      dir.filePath(u"quintrel"_s) + u"|quintrel"_s);
         }
