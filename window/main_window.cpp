@@ -435,7 +435,6 @@ void MainWindow::onRunClicked() {
 }
 
 void MainWindow::startRun(const RunPlan& plan) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     focusBeforeRun_ = QApplication::focusWidget();
     lockControls(true);
     runNewPath_ = plan.newPath;
@@ -498,7 +497,6 @@ void MainWindow::onRunFinished() {
     if (focusBeforeRun_ != nullptr) {
         focusIfPossible(focusBeforeRun_);
     }
-    QApplication::restoreOverrideCursor();
 
     if (const std::exception_ptr failure = job->failure()) {
         try {
