@@ -1,5 +1,5 @@
-// The cutting and the search by hand-written cases, the reading of large files, the New file's
-// replacement and the path rules. The fuzz targets hold every search form against the oracle.
+// The cutting by hand-written cases, the reading of large files, the New file's replacement and
+// the path rules. The fuzz targets hold every search form, and what it finds, against the oracle.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,14 +32,13 @@ class TestCore : public QObject {
 
     QTemporaryDir dir_;
 
-    // Writes bytes padded with zero bytes to size (no file for null bytes) and gives its path.
+    // Writes bytes padded with zero bytes to size and gives its path.
     QString write(const QString& name, const QByteArray& bytes, qint64 size = 0) {
         QFile file(dir_.filePath(name));
-        file.remove();
-        const bool written = bytes.isNull() || (file.open(QIODevice::WriteOnly) &&
-                                                file.write(bytes) == bytes.size() &&
-                                                file.resize(std::max(size, qint64(bytes.size()))));
-        return written ? file.fileName() : QString();
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                       file.resize(std::max(size, qint64(bytes.size())))
+                   ? file.fileName()
+                   : QString();
     }
     // Records what a comparison reports, and stops it after cancelAfter reports.
     struct Follower : CompareObserver {
@@ -69,13 +68,7 @@ private slots:
             QTest::newRow(name) << QString::fromUtf8(separator) << reference << init
                                 << QString::fromUtf8(kept);
         };
-        row("a command at the start of Init, with its separator, is dropped", ";", u"A;B;D"_s,
-            u"B;"_s, "A;|D");
-        row("an empty Init list keeps every command", ";", u"A;B;D"_s, {}, "A;|B;|D");
-        row("a command inside a longer Init command is present", ";", u"B;D"_s, u"AB;"_s, "D");
         row("the bare last command is found without a separator", ";", u"A;B;D"_s, u"D"_s, "A;|B;");
-        row("a bare Init command is not the command with its separator", ";", u"A;B;"_s, u"B"_s,
-            "A;|B;");
         row("a leading separator belongs to the first command", ";", u";A;B"_s, {}, ";A;|B");
         row("a doubled separator starts the next command", ";", u"A;;B"_s, {}, "A;|;B");
         row("a doubled separator at the end is a command of its own", ";", u"A;;"_s, {}, "A;|;");
@@ -86,8 +79,6 @@ private slots:
             "A;;|;B");
         row("a separator longer than the line leaves one command", ";;;", u"AB"_s, {}, "AB");
         row("an empty Reference list gives an empty result", ";", {}, u"A;B;"_s, "");
-        row("a command twice is kept twice", ";", u"A;A;B;"_s, u"B;"_s, "A;|A;");
-        row("letter case counts", ";", u"rst;"_s, u"RST;"_s, "rst;");
         row("a separator outside ISO 8859-1 never matches the bytes of its UTF-8 form", "\u20ac",
             u"A\u00e2\u0082\u00acB"_s, {}, "A\u00e2\u0082\u00acB");
         // The Reference list and the separator hold at most 32,767 characters together; the
@@ -241,17 +232,15 @@ private slots:
         }
         QVERIFY(::chmod(QFile::encodeName(folder).constData(),
                         target == Target::LockedFolder ? 0555 : 0755) == 0);
-        // A regular file's bytes, else the entry's kind and identity.
-        const auto entryOf = [](const QString& name) {
+        const auto entry = [&] {  // a regular file's bytes, else the entry's kind and identity
             struct stat mode {};
-            QFile file(name);
-            return ::lstat(QFile::encodeName(name).constData(), &mode) == 0 &&
-                           !S_ISREG(mode.st_mode)
-                       ? QByteArray::number(mode.st_mode) + ' ' + QByteArray::number(mode.st_ino)
-                   : file.open(QIODevice::ReadOnly) ? file.readAll()
-                                                    : "<unreadable>"_ba;
+            QFile file(path);
+            return ::lstat(at.constData(), &mode) == 0 && S_ISREG(mode.st_mode) &&
+                           file.open(QIODevice::ReadOnly)
+                       ? file.readAll()
+                       : QByteArray::number(mode.st_mode) + ' ' + QByteArray::number(mode.st_ino);
         };
-        const QByteArray before = entryOf(path);
+        const QByteArray before = entry();
         const QFileInfo info(path);
         const QString line = u"A\n;\u00b5"_s + QString(10000, u'N');
         const pid_t child = ::fork();
@@ -274,7 +263,7 @@ private slots:
         int status = -1;
         ::waitpid(child, &status, 0);
         QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the write went otherwise");
-        QCOMPARE(entryOf(path), written ? line.toLatin1() + "\r\n" : before);
+        QCOMPARE(entry(), written ? line.toLatin1() + "\r\n" : before);
         QCOMPARE(QFileInfo(path).permissions(), info.permissions());
         QCOMPARE(QFileInfo(path).ownerId(), info.ownerId());
         const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
