@@ -79,6 +79,7 @@ private slots:
             "A;;|;B");
         row("a separator longer than the line leaves one command", ";;;", u"AB"_s, {}, "AB");
         row("an empty Reference list gives an empty result", ";", {}, u"A;B;"_s, "");
+        row("letter case counts", ";", u"rst;"_s, u"RST;"_s, "rst;");
         row("a separator outside ISO 8859-1 never matches the bytes of its UTF-8 form", "\u20ac",
             u"A\u00e2\u0082\u00acB"_s, {}, "A\u00e2\u0082\u00acB");
         // The Reference list and the separator hold at most 32,767 characters together; the
