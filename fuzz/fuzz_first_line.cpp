@@ -28,12 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return error.role() == corvane::FileRole::Init ? u"Init"_s : u"other"_s;
         }
     };
-    const auto line = [](const QByteArray& bytes) {
-        return QString::fromLatin1(bytes).left(bytes.indexOf('\r'));  // all of it without a CR
+    const auto line = [](const QByteArray& bytes) {  // all of it when there is no CR
+        return QString::fromLatin1(bytes).left(bytes.indexOf('\r'));
     };
-    const QString expected = init.isEmpty() ? u"Init"_s
-                             : reference.isEmpty()
-                                 ? u"other"_s
+    const QString expected = init.isEmpty() || reference.isEmpty()
+                                 ? (init.isEmpty() ? u"Init"_s : u"other"_s)
                                  : outcome([&] {
                                        return corvane::filterCommandList(
                                            line(reference), line(init), separator, options);
