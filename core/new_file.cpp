@@ -40,16 +40,12 @@ namespace {
 
 #ifdef Q_OS_UNIX
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 [[noreturn]] void refuseFor(const QString& path, int error) {
     refuse(path,
            error == ENOENT                     ? FileReason::Missing
            : error == EACCES || error == EPERM ? FileReason::NoPermission
                                                : FileReason::WriteFailed,
-           systemReason(error));
+           qt_error_string(error));
 }
 
 // Refuses a folder, anything else that is not a regular file (a named pipe, a socket, a device:
@@ -80,14 +76,14 @@ void checkTarget(const QString& path, const struct stat* existing) {
 QString keepOwnerAndMode(int handle, const struct stat& existing) {
     struct stat temporary {};
     if (::fstat(handle, &temporary) != 0) {
-        return systemReason(errno);
+        return qt_error_string(errno);
     }
     if (temporary.st_uid != existing.st_uid || temporary.st_gid != existing.st_gid) {
         // Only administrator rights allow this; otherwise the replacement belongs to the user.
         [[maybe_unused]] const int changed = ::fchown(handle, existing.st_uid, existing.st_gid);
     }
     if (::fchmod(handle, existing.st_mode & 0777) != 0) {
-        return systemReason(errno);
+        return qt_error_string(errno);
     }
     return {};
 }
@@ -101,7 +97,7 @@ QString writeAt(int handle, const char* data, qsizetype size, off_t offset) {
             if (errno == EINTR) {
                 continue;
             }
-            return systemReason(errno);
+            return qt_error_string(errno);
         }
         data += written;
         size -= written;
@@ -113,7 +109,7 @@ QString writeAt(int handle, const char* data, qsizetype size, off_t offset) {
 // Forces the bytes to the disk, where the file system can.
 QString sync(int handle) {
     if (::fsync(handle) != 0 && errno != EINVAL && errno != ENOTSUP) {
-        return systemReason(errno);
+        return qt_error_string(errno);
     }
     return {};
 }
@@ -141,7 +137,7 @@ void rewriteInPlace(const QString& path, const QByteArray& target, const QByteAr
         refuseFor(path, errno);
     }
     struct stat opened {};
-    QString reason = ::fstat(handle, &opened) != 0 ? systemReason(errno) : QString();
+    QString reason = ::fstat(handle, &opened) != 0 ? qt_error_string(errno) : QString();
     if (reason.isEmpty() &&
         (opened.st_dev != existing.st_dev || opened.st_ino != existing.st_ino)) {
         reason = changedMeanwhile();
@@ -158,13 +154,13 @@ void rewriteInPlace(const QString& path, const QByteArray& target, const QByteAr
         reason = writeAt(handle, bytes.constData(), std::min(size, earlier), 0);
     }
     if (reason.isEmpty() && size < earlier && ::ftruncate(handle, off_t(size)) != 0) {
-        reason = systemReason(errno);
+        reason = qt_error_string(errno);
     }
     if (reason.isEmpty()) {
         reason = sync(handle);
     }
     if (::close(handle) != 0 && reason.isEmpty()) {
-        reason = systemReason(errno);
+        reason = qt_error_string(errno);
     }
     if (!reason.isEmpty()) {
         refuse(path, reason);
@@ -206,7 +202,7 @@ void replace(const QString& path, const QByteArray& target, const QByteArray& by
         reason = sync(handle);
     }
     if (::close(handle) != 0 && reason.isEmpty()) {
-        reason = systemReason(errno);
+        reason = qt_error_string(errno);
     }
     // Looked at once more just before the rename, so that an entry that took the name after the
     // checks (a named pipe, a device) is kept instead of being replaced.
@@ -214,7 +210,7 @@ void replace(const QString& path, const QByteArray& target, const QByteArray& by
         reason = changedMeanwhile();
     }
     if (reason.isEmpty() && ::rename(temporary.constData(), target.constData()) != 0) {
-        reason = systemReason(errno);
+        reason = qt_error_string(errno);
     }
     if (!reason.isEmpty()) {
         ::unlink(temporary.constData());
@@ -259,7 +255,7 @@ std::wstring nativePath(const QString& path) {
 }
 
 // The system's text for an error, without the full stop that refuse() adds itself.
-QString systemReason(DWORD error) {
+QString qt_error_string(DWORD error) {
     QString reason = qt_error_string(int(error)).trimmed();
     if (reason.endsWith(QLatin1Char('.'))) {
         reason.chop(1);
@@ -282,7 +278,7 @@ std::wstring writeBeside(const QString& path, const QByteArray& bytes) {
             if (error == ERROR_FILE_EXISTS && tries < 8) {
                 continue;
             }
-            refuse(path, systemReason(error));
+            refuse(path, qt_error_string(error));
         }
         DWORD written = 0;
         DWORD error = ERROR_SUCCESS;
@@ -295,7 +291,7 @@ std::wstring writeBeside(const QString& path, const QByteArray& bytes) {
         CloseHandle(file);
         if (error != ERROR_SUCCESS) {
             DeleteFileW(name.c_str());
-            refuse(path, systemReason(error));
+            refuse(path, qt_error_string(error));
         }
         return name;
     }
@@ -349,7 +345,7 @@ void commitBeside(const QString& path, const std::wstring& written) {
     });
     if (result != TryResult::Done) {
         DeleteFileW(written.c_str());
-        refuse(path, systemReason(error));
+        refuse(path, qt_error_string(error));
     }
 }
 
