@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #endif
 
 #ifdef Q_OS_WIN
