@@ -28,9 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return error.role() == corvane::FileRole::Init ? u"Init"_s : u"other"_s;
         }
     };
-    const auto line = [](const QByteArray& bytes) {  // all of it when there is no CR
-        return QString::fromLatin1(bytes).left(bytes.indexOf('\r'));
-    };
+    // The first line: all of the bytes when there is no CR.
+    const auto line = [](QByteArray b) { return QString::fromLatin1(b).left(b.indexOf('\r')); };
     const QString expected = init.isEmpty() || reference.isEmpty()
                                  ? (init.isEmpty() ? u"Init"_s : u"other"_s)
                                  : outcome([&] {

@@ -18,8 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         path = repeatedTo(path, 32764 + in.byte() % 5) + sep + path;
     }
     const QString completed = corvane::completeWithFolder(path, dir, sep);
+    // Two separators that open the folder name a network folder and stay; the rule for a folder
+    // that holds doubled separators elsewhere is not checked here.
+    const QString pair(2, sep);
     require(path.contains(sep) ? completed == path
-                               : dir.contains(QString(2, sep)) ||
+                               : dir.indexOf(pair, 1) >= 0 || dir == pair ||
                                      completed == (dir.endsWith(sep) ? dir : dir + sep) + path,
             "a path with a folder stays; exactly one separator joins folder and bare name");
     const qsizetype last = path.lastIndexOf(sep) + 1;
