@@ -1,5 +1,5 @@
-// The cutting by hand-written cases, the reading of large files, the New file's replacement and
-// the path rules. The fuzz targets hold every search form, and what it finds, against the oracle.
+// The cutting by hand-written cases, the reading of large files and the New file's replacement.
+// The fuzz targets hold every search form, and what it finds, against the oracle.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include <QDir>
+// corvane-cli through its real process: its output, its files and its exit status.
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -27,8 +27,8 @@ private slots:
             "0|||out.dat|CURR 0.1;OUTP ON;\r\n");
         row("a New file that is the Init file under another name is refused",
             "-f -o ./init.dat init.dat ref.dat", "3||could not be the same");
-        // Opened, it would never end.
-        row("a device is refused before it is opened", "/dev/zero ref.dat",
+        // Read, it would never end.
+        row("a device is refused, not read", "/dev/zero ref.dat",
             "2||\"/dev/zero\": it is a device, not a regular file.");
         row("a New file that cannot be written keeps what it held",
             "-f -o locked.dat init.dat ref.dat", "4||read-only|locked.dat|OLD\r\n");
